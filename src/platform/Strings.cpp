@@ -1,0 +1,237 @@
+#include "platform/Strings.h"
+
+#include <unicode/uchar.h>
+#include <unicode/locid.h>
+#include <unicode/unistr.h>
+
+#include <limits>
+#include <type_traits>
+
+#include "platform/Exceptions.h"
+
+namespace platform {
+namespace {
+
+// Decodes one code point at text[i]; advances i; returns U+FFFD for a
+// malformed sequence (consuming its maximal ill-formed prefix).
+char32_t decodeOne(std::string_view text, size_t& i) {
+  unsigned char c = static_cast<unsigned char>(text[i]);
+  if (c < 0x80) {
+    ++i;
+    return c;
+  }
+  int need;
+  char32_t cp;
+  char32_t min;
+  if (c >= 0xC2 && c <= 0xDF) {
+    need = 1, cp = c & 0x1F, min = 0x80;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    need = 2, cp = c & 0x0F, min = 0x800;
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    need = 3, cp = c & 0x07, min = 0x10000;
+  } else {
+    ++i;
+    return 0xFFFD;
+  }
+  size_t j = i + 1;
+  for (int k = 0; k < need; ++k, ++j) {
+    if (j >= text.size()) {
+      i = j;
+      return 0xFFFD;
+    }
+    unsigned char d = static_cast<unsigned char>(text[j]);
+    if ((d & 0xC0) != 0x80) {
+      i = j;
+      return 0xFFFD;
+    }
+    cp = (cp << 6) | (d & 0x3F);
+  }
+  i = j;
+  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0xFFFD;
+  return cp;
+}
+
+void appendUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out.push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
+char16_t foldCase(char16_t c) {
+  return static_cast<char16_t>(u_tolower(u_toupper(c)));
+}
+
+template <typename Int>
+Int parseDecimal(std::string_view text) {
+  auto fail = [&]() -> Int {
+    throw NumberFormatException("For input string: \"" + std::string(text) + "\"");
+  };
+  if (text.empty()) fail();
+  bool negative = text[0] == '-';
+  size_t i = negative ? 1 : 0;
+  if (i == text.size()) fail();
+  using U = std::make_unsigned_t<Int>;
+  U limit = negative ? static_cast<U>(std::numeric_limits<Int>::max()) + 1
+                     : static_cast<U>(std::numeric_limits<Int>::max());
+  U value = 0;
+  for (; i < text.size(); ++i) {
+    char c = text[i];
+    if (c < '0' || c > '9') fail();
+    U digit = static_cast<U>(c - '0');
+    if (value > (limit - digit) / 10) fail();
+    value = value * 10 + digit;
+  }
+  return negative ? static_cast<Int>(U(0) - value) : static_cast<Int>(value);
+}
+
+}  // namespace
+
+std::u16string Strings::toUtf16(std::string_view utf8) {
+  std::u16string out;
+  out.reserve(utf8.size());
+  size_t i = 0;
+  while (i < utf8.size()) {
+    char32_t cp = decodeOne(utf8, i);
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(cp));
+    }
+  }
+  return out;
+}
+
+std::string Strings::fromUtf16(std::u16string_view utf16) {
+  std::string out;
+  out.reserve(utf16.size());
+  for (size_t i = 0; i < utf16.size(); ++i) {
+    char16_t c = utf16[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 &&
+        utf16[i + 1] <= 0xDFFF) {
+      appendUtf8(out, 0x10000 + ((char32_t(c) - 0xD800) << 10) + (utf16[i + 1] - 0xDC00));
+      ++i;
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      out.push_back('?');
+    } else {
+      appendUtf8(out, c);
+    }
+  }
+  return out;
+}
+
+size_t Strings::utf16Length(std::string_view utf8) {
+  size_t n = 0;
+  size_t i = 0;
+  while (i < utf8.size()) n += decodeOne(utf8, i) >= 0x10000 ? 2 : 1;
+  return n;
+}
+
+std::string Strings::fromCodePoint(char32_t c) {
+  std::string out;
+  appendUtf8(out, c);
+  return out;
+}
+
+std::string Strings::trim(std::string_view text) {
+  size_t begin = 0;
+  size_t end = text.size();
+  while (begin < end && static_cast<unsigned char>(text[begin]) <= 0x20) ++begin;
+  while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 0x20) --end;
+  return std::string(text.substr(begin, end - begin));
+}
+
+std::vector<std::string> Strings::split(std::string_view text, std::string_view separator) {
+  std::vector<std::string> pieces;
+  if (separator.empty() || text.find(separator) == std::string_view::npos) {
+    pieces.emplace_back(text);
+    return pieces;
+  }
+  size_t start = 0;
+  for (;;) {
+    size_t hit = text.find(separator, start);
+    if (hit == std::string_view::npos) {
+      pieces.emplace_back(text.substr(start));
+      break;
+    }
+    pieces.emplace_back(text.substr(start, hit - start));
+    start = hit + separator.size();
+  }
+  while (!pieces.empty() && pieces.back().empty()) pieces.pop_back();
+  return pieces;
+}
+
+std::string Strings::replace(std::string_view text, std::string_view target,
+                             std::string_view replacement) {
+  if (target.empty()) return std::string(text);
+  std::string out;
+  out.reserve(text.size());
+  size_t start = 0;
+  for (;;) {
+    size_t hit = text.find(target, start);
+    if (hit == std::string_view::npos) break;
+    out.append(text.substr(start, hit - start));
+    out.append(replacement);
+    start = hit + target.size();
+  }
+  out.append(text.substr(start));
+  return out;
+}
+
+int Strings::compareTo(std::string_view a, std::string_view b) {
+  std::u16string x = toUtf16(a);
+  std::u16string y = toUtf16(b);
+  size_t n = x.size() < y.size() ? x.size() : y.size();
+  for (size_t i = 0; i < n; ++i) {
+    if (x[i] != y[i]) return static_cast<int>(x[i]) - static_cast<int>(y[i]);
+  }
+  return static_cast<int>(x.size()) - static_cast<int>(y.size());
+}
+
+int Strings::compareToIgnoreCase(std::string_view a, std::string_view b) {
+  std::u16string x = toUtf16(a);
+  std::u16string y = toUtf16(b);
+  size_t n = x.size() < y.size() ? x.size() : y.size();
+  for (size_t i = 0; i < n; ++i) {
+    if (x[i] == y[i]) continue;
+    char16_t p = foldCase(x[i]);
+    char16_t q = foldCase(y[i]);
+    if (p != q) return static_cast<int>(p) - static_cast<int>(q);
+  }
+  return static_cast<int>(x.size()) - static_cast<int>(y.size());
+}
+
+std::string Strings::toLowerCase(std::string_view text) {
+  std::string out;
+  icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())))
+      .toLower(icu::Locale::getRoot())
+      .toUTF8String(out);
+  return out;
+}
+
+std::string Strings::toUpperCase(std::string_view text) {
+  std::string out;
+  icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())))
+      .toUpper(icu::Locale::getRoot())
+      .toUTF8String(out);
+  return out;
+}
+
+int32_t Integers::parseInt(std::string_view text) { return parseDecimal<int32_t>(text); }
+
+int64_t Integers::parseLong(std::string_view text) { return parseDecimal<int64_t>(text); }
+
+}  // namespace platform
