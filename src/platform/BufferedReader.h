@@ -1,0 +1,36 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "platform/Reader.h"
+
+namespace platform {
+
+// Reads text by lines. A line ends at "\n", "\r" or "\r\n"; the end is not
+// part of the line. Owns the source when given a unique_ptr; otherwise only
+// borrows it.
+class BufferedReader : public Reader {
+ public:
+  explicit BufferedReader(ReaderPtr in);
+  explicit BufferedReader(Reader& in);
+
+  // The next line, or nothing at the end of the text.
+  std::optional<std::string> readLine();
+
+  int read(std::string& out) override;
+  void close() override;
+
+ private:
+  // Makes text available at position_; false at the end.
+  bool fill();
+
+  ReaderPtr owned_;
+  Reader* in_;
+  std::string buffer_;
+  size_t position_ = 0;
+  bool skipLineFeed_ = false;  // the last line ended with "\r"
+  bool ended_ = false;
+};
+
+}  // namespace platform

@@ -1,0 +1,344 @@
+#include "platform/Properties.h"
+
+#include <functional>
+
+#include "platform/Date.h"
+#include "platform/Exceptions.h"
+#include "platform/Strings.h"
+
+namespace platform {
+
+// Cuts a stream of UTF-16 code units into logical lines: comment and blank
+// lines are skipped, leading blanks dropped, continuation lines joined.
+class Properties::LineReader {
+ public:
+  // refill replaces the buffer by the next piece; false at the end.
+  explicit LineReader(std::function<bool(std::u16string&)> refill) : refill_(std::move(refill)) {}
+
+  bool readLine(std::u16string& line);
+
+ private:
+  bool next(char16_t& c) {
+    while (position_ >= buffer_.size()) {
+      if (ended_) return false;
+      position_ = 0;
+      buffer_.clear();
+      if (!refill_(buffer_)) ended_ = true;
+    }
+    c = buffer_[position_++];
+    return true;
+  }
+  bool atEnd() {
+    char16_t c;
+    if (!next(c)) return true;
+    --position_;
+    return false;
+  }
+
+  std::function<bool(std::u16string&)> refill_;
+  std::u16string buffer_;
+  size_t position_ = 0;
+  bool ended_ = false;
+};
+
+bool Properties::LineReader::readLine(std::u16string& line) {
+  line.clear();
+  bool skipWhiteSpace = true;
+  bool commentLine = false;
+  bool newLine = true;
+  bool appendedLineBegin = false;
+  bool precedingBackslash = false;
+  bool skipLineFeed = false;
+  char16_t c;
+  for (;;) {
+    if (!next(c)) {
+      if (line.empty() || commentLine) return false;
+      if (precedingBackslash) line.pop_back();
+      return true;
+    }
+    if (skipLineFeed) {
+      skipLineFeed = false;
+      if (c == '\n') continue;
+    }
+    if (skipWhiteSpace) {
+      if (c == ' ' || c == '\t' || c == '\f') continue;
+      if (!appendedLineBegin && (c == '\r' || c == '\n')) continue;
+      skipWhiteSpace = false;
+      appendedLineBegin = false;
+    }
+    if (newLine) {
+      newLine = false;
+      if (c == '#' || c == '!') {
+        commentLine = true;
+        continue;
+      }
+    }
+    if (c != '\n' && c != '\r') {
+      if (!commentLine) line.push_back(c);
+      precedingBackslash = c == '\\' ? !precedingBackslash : false;
+      continue;
+    }
+    // The end of a physical line.
+    if (commentLine || line.empty()) {
+      commentLine = false;
+      newLine = true;
+      skipWhiteSpace = true;
+      precedingBackslash = false;
+      line.clear();
+      continue;
+    }
+    if (atEnd()) {
+      if (precedingBackslash) line.pop_back();
+      return true;
+    }
+    if (!precedingBackslash) return true;
+    // Continuation: drop the backslash and the next line's leading blanks.
+    line.pop_back();
+    skipWhiteSpace = true;
+    appendedLineBegin = true;
+    precedingBackslash = false;
+    if (c == '\r') skipLineFeed = true;
+  }
+}
+
+namespace {
+
+bool isBlank(char16_t c) { return c == ' ' || c == '\t' || c == '\f'; }
+
+int hexValue(char16_t c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// Resolves the escapes of one key or value.
+std::string unescape(std::u16string_view in) {
+  std::u16string out;
+  out.reserve(in.size());
+  size_t i = 0;
+  while (i < in.size()) {
+    char16_t c = in[i++];
+    if (c != '\\') {
+      out.push_back(c);
+      continue;
+    }
+    if (i >= in.size()) break;  // a lone backslash at the end stands for nothing
+    c = in[i++];
+    if (c == 'u') {
+      if (in.size() - i < 4) throw IllegalArgumentException("Malformed \\uxxxx encoding.");
+      int value = 0;
+      for (int k = 0; k < 4; ++k) {
+        int digit = hexValue(in[i++]);
+        if (digit < 0) throw IllegalArgumentException("Malformed \\uxxxx encoding.");
+        value = (value << 4) | digit;
+      }
+      out.push_back(static_cast<char16_t>(value));
+      continue;
+    }
+    if (c == 't') c = '\t';
+    else if (c == 'r') c = '\r';
+    else if (c == 'n') c = '\n';
+    else if (c == 'f') c = '\f';
+    out.push_back(c);
+  }
+  return Strings::fromUtf16(out);
+}
+
+const char kHex[] = "0123456789ABCDEF";
+
+void appendUnicodeEscape(std::string& out, char16_t c) {
+  out += "\\u";
+  out.push_back(kHex[(c >> 12) & 0xF]);
+  out.push_back(kHex[(c >> 8) & 0xF]);
+  out.push_back(kHex[(c >> 4) & 0xF]);
+  out.push_back(kHex[c & 0xF]);
+}
+
+// The escaped form of a key (escapeSpace) or value, all in ASCII.
+std::string escape(std::string_view text, bool escapeSpace) {
+  std::u16string units = Strings::toUtf16(text);
+  std::string out;
+  out.reserve(units.size() * 2);
+  for (size_t x = 0; x < units.size(); ++x) {
+    char16_t c = units[x];
+    if (c > 61 && c < 127) {
+      if (c == '\\') out.push_back('\\');
+      out.push_back(static_cast<char>(c));
+      continue;
+    }
+    switch (c) {
+      case ' ':
+        if (x == 0 || escapeSpace) out.push_back('\\');
+        out.push_back(' ');
+        break;
+      case '\t': out += "\\t"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\f': out += "\\f"; break;
+      case '=':
+      case ':':
+      case '#':
+      case '!':
+        out.push_back('\\');
+        out.push_back(static_cast<char>(c));
+        break;
+      default:
+        if (c < 0x20 || c > 0x7E) {
+          appendUnicodeEscape(out, c);
+        } else {
+          out.push_back(static_cast<char>(c));
+        }
+    }
+  }
+  return out;
+}
+
+// The comment as "#" lines in ISO-8859-1: characters above U+00FF as
+// \uXXXX; every line break starts a new comment line unless the next line
+// already begins with "#" or "!".
+std::string commentLines(std::string_view comments) {
+  std::u16string units = Strings::toUtf16(comments);
+  std::string out = "#";
+  size_t length = units.size();
+  for (size_t current = 0; current < length; ++current) {
+    char16_t c = units[current];
+    if (c > 0xFF) {
+      appendUnicodeEscape(out, c);
+    } else if (c == '\n' || c == '\r') {
+      out.push_back('\n');
+      if (c == '\r' && current + 1 < length && units[current + 1] == '\n') ++current;
+      if (current == length - 1 || (units[current + 1] != '#' && units[current + 1] != '!')) {
+        out.push_back('#');
+      }
+    } else {
+      out.push_back(static_cast<char>(c));
+    }
+  }
+  out.push_back('\n');
+  return out;
+}
+
+}  // namespace
+
+std::optional<std::string> Properties::getProperty(std::string_view key) const {
+  auto it = index_.find(std::string(key));
+  if (it == index_.end()) return std::nullopt;
+  return entries_[it->second].second;
+}
+
+std::string Properties::getProperty(std::string_view key, std::string_view defaultValue) const {
+  auto value = getProperty(key);
+  return value ? *value : std::string(defaultValue);
+}
+
+std::optional<std::string> Properties::setProperty(std::string_view key, std::string_view value) {
+  std::string k(key);
+  auto it = index_.find(k);
+  if (it != index_.end()) {
+    std::string old = std::move(entries_[it->second].second);
+    entries_[it->second].second = std::string(value);
+    return old;
+  }
+  index_.emplace(k, entries_.size());
+  entries_.emplace_back(std::move(k), std::string(value));
+  return std::nullopt;
+}
+
+std::optional<std::string> Properties::remove(std::string_view key) {
+  auto it = index_.find(std::string(key));
+  if (it == index_.end()) return std::nullopt;
+  size_t at = it->second;
+  index_.erase(it);
+  std::string old = std::move(entries_[at].second);
+  entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(at));
+  for (size_t i = at; i < entries_.size(); ++i) index_[entries_[i].first] = i;
+  return old;
+}
+
+std::vector<std::string> Properties::keys() const {
+  std::vector<std::string> keys;
+  keys.reserve(entries_.size());
+  for (const auto& entry : entries_) keys.push_back(entry.first);
+  return keys;
+}
+
+void Properties::clear() {
+  entries_.clear();
+  index_.clear();
+}
+
+void Properties::loadLines(LineReader& lines) {
+  std::u16string line;
+  while (lines.readLine(line)) {
+    size_t limit = line.size();
+    size_t keyLength = 0;
+    size_t valueStart = limit;
+    bool hasSeparator = false;
+    bool precedingBackslash = false;
+    while (keyLength < limit) {
+      char16_t c = line[keyLength];
+      if ((c == '=' || c == ':') && !precedingBackslash) {
+        valueStart = keyLength + 1;
+        hasSeparator = true;
+        break;
+      }
+      if (isBlank(c) && !precedingBackslash) {
+        valueStart = keyLength + 1;
+        break;
+      }
+      precedingBackslash = c == '\\' ? !precedingBackslash : false;
+      ++keyLength;
+    }
+    while (valueStart < limit) {
+      char16_t c = line[valueStart];
+      if (!isBlank(c)) {
+        if (hasSeparator || (c != '=' && c != ':')) break;
+        hasSeparator = true;
+      }
+      ++valueStart;
+    }
+    std::u16string_view view(line);
+    std::string key = unescape(view.substr(0, keyLength));
+    std::string value = unescape(view.substr(valueStart));
+    setProperty(key, value);
+  }
+}
+
+void Properties::load(InputStream& in) {
+  LineReader lines([&in](std::u16string& buffer) {
+    char bytes[8192];
+    int n = in.read(bytes, 0, sizeof bytes);
+    if (n < 0) return false;
+    buffer.reserve(n);
+    for (int i = 0; i < n; ++i) buffer.push_back(static_cast<unsigned char>(bytes[i]));
+    return true;
+  });
+  loadLines(lines);
+}
+
+void Properties::load(Reader& in) {
+  LineReader lines([&in](std::u16string& buffer) {
+    std::string text;
+    if (in.read(text) < 0) return false;
+    buffer = Strings::toUtf16(text);
+    return true;
+  });
+  loadLines(lines);
+}
+
+void Properties::store(OutputStream& out, const std::optional<std::string>& comments) const {
+  std::string text;
+  if (comments) text += commentLines(*comments);
+  text += "#" + Date::now().toString() + "\n";
+  for (const auto& [key, value] : entries_) {
+    text += escape(key, true);
+    text.push_back('=');
+    text += escape(value, false);
+    text.push_back('\n');
+  }
+  out.write(text.data(), 0, static_cast<int>(text.size()));
+  out.flush();
+}
+
+}  // namespace platform
