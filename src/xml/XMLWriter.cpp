@@ -1,0 +1,318 @@
+#include "xml/XMLWriter.h"
+
+#include <array>
+#include <cstring>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "xml/DocumentData.h"
+#include "xml/Names.h"
+
+namespace xml {
+
+namespace {
+
+using Table = std::array<bool, 256>;
+
+constexpr Table makeTable(bool attribute) {
+  Table t{};
+  t['&'] = t['<'] = t['>'] = true;
+  if (attribute) t['"'] = true;
+  return t;
+}
+
+constexpr Table kTextSpecial = makeTable(false);
+constexpr Table kAttributeSpecial = makeTable(true);
+
+void appendEscaped(std::string& out, const char* p, const char* end, const Table& special) {
+  const char* run = p;
+  for (; p < end; ++p) {
+    if (!special[static_cast<unsigned char>(*p)]) continue;
+    out.append(run, p - run);
+    switch (*p) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      default: out += "&quot;"; break;
+    }
+    run = p + 1;
+  }
+  out.append(run, end - run);
+}
+
+void appendEscaped(std::string& out, std::string_view s, const Table& special) {
+  appendEscaped(out, s.data(), s.data() + s.size(), special);
+}
+
+// Appends the words of text separated by one blank; false when there were none.
+bool appendTrimmed(std::string& out, std::string_view text) {
+  const char* p = text.data();
+  const char* end = p + text.size();
+  bool first = true;
+  while (p < end) {
+    while (p < end && detail::isXmlSpace(*p)) ++p;
+    if (p == end) break;
+    const char* word = p;
+    while (p < end && !detail::isXmlSpace(*p)) ++p;
+    if (!first) out += ' ';
+    first = false;
+    appendEscaped(out, word, p, kTextSpecial);
+  }
+  return !first;
+}
+
+bool hasWords(std::string_view text) {
+  for (char c : text)
+    if (!detail::isXmlSpace(c)) return true;
+  return false;
+}
+
+// One writing of one element tree or document, walking without recursion.
+class Walk {
+ public:
+  Walk(const OutputFormat& format, std::string& out) : format_(format), out_(out) {}
+
+  // Writes element and its subtree; level is its indentation level.
+  void element(pugi::xml_node start, int level);
+  // A comment or processing instruction.
+  void leaf(pugi::xml_node n);
+
+ private:
+  struct Frame {
+    pugi::xml_node element;
+    bool block;  // children on lines of their own
+    size_t nsMark;
+  };
+  using Binding = std::pair<std::string_view, std::string_view>;
+
+  void collectOuterBindings(pugi::xml_node start);
+  bool openTag(pugi::xml_node n, size_t& nsMark);
+  void ensureDeclared(std::string_view prefix);
+  void attribute(std::string_view name, std::string_view value);
+  bool isBlock(pugi::xml_node n) const;
+  void newline(int level);
+  pugi::xml_node textRun(pugi::xml_node first, bool block, int level);
+
+  const OutputFormat& format_;
+  std::string& out_;
+  std::vector<Frame> frames_;
+  // Prefix bindings in force outside the written tree; only when it has some
+  // does the walk track the declarations it has written.
+  std::vector<Binding> outer_;
+  std::vector<Binding> written_;
+  std::string joined_;
+};
+
+void Walk::collectOuterBindings(pugi::xml_node start) {
+  for (pugi::xml_node n = start.parent(); n && n.type() == pugi::node_element; n = n.parent()) {
+    for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute()) {
+      std::string_view name = a.name();
+      if (!detail::isNamespaceDeclaration(name)) continue;
+      std::string_view prefix = detail::declaredPrefix(name);
+      bool shadowed = false;
+      for (const Binding& b : outer_) shadowed = shadowed || b.first == prefix;
+      if (!shadowed) outer_.emplace_back(prefix, a.value());
+    }
+  }
+}
+
+void Walk::attribute(std::string_view name, std::string_view value) {
+  out_ += ' ';
+  out_ += name;
+  out_ += "=\"";
+  appendEscaped(out_, value, kAttributeSpecial);
+  out_ += '"';
+}
+
+void Walk::ensureDeclared(std::string_view prefix) {
+  if (prefix == "xml") return;
+  for (auto it = written_.rbegin(); it != written_.rend(); ++it)
+    if (it->first == prefix) return;
+  for (const Binding& b : outer_) {
+    if (b.first != prefix) continue;
+    if (!b.second.empty()) {
+      attribute(prefix.empty() ? std::string("xmlns") : "xmlns:" + std::string(prefix), b.second);
+      written_.push_back(b);
+    }
+    return;
+  }
+}
+
+bool Walk::openTag(pugi::xml_node n, size_t& nsMark) {
+  out_ += '<';
+  out_ += n.name();
+  nsMark = written_.size();
+  bool tracking = !outer_.empty();
+  for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute()) {
+    std::string_view name = a.name();
+    if (!detail::isNamespaceDeclaration(name)) continue;
+    attribute(name, a.value());
+    if (tracking) written_.emplace_back(detail::declaredPrefix(name), a.value());
+  }
+  if (tracking) {
+    ensureDeclared(detail::prefixOf(n.name()));
+    for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute()) {
+      std::string_view name = a.name();
+      std::string_view prefix = detail::prefixOf(name);
+      if (!prefix.empty() && !detail::isNamespaceDeclaration(name)) ensureDeclared(prefix);
+    }
+  }
+  for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute()) {
+    std::string_view name = a.name();
+    if (!detail::isNamespaceDeclaration(name)) attribute(name, a.value());
+  }
+  if (!n.first_child()) {
+    out_ += "/>";
+    written_.resize(nsMark);
+    return false;
+  }
+  out_ += '>';
+  return true;
+}
+
+bool Walk::isBlock(pugi::xml_node n) const {
+  if (!format_.newlines) return false;
+  for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling()) {
+    pugi::xml_node_type t = c.type();
+    if (t == pugi::node_element || t == pugi::node_comment || t == pugi::node_pi) return true;
+  }
+  return false;
+}
+
+void Walk::newline(int level) {
+  out_ += format_.lineSeparator;
+  for (int i = 0; i < level; ++i) out_ += format_.indent;
+}
+
+// Writes the run of adjacent text nodes that begins at first; returns the
+// node after it.
+pugi::xml_node Walk::textRun(pugi::xml_node first, bool block, int level) {
+  pugi::xml_node next = first.next_sibling();
+  if (!format_.trimText) {
+    appendEscaped(out_, first.value(), kTextSpecial);
+    return next;
+  }
+  std::string_view text = first.value();
+  if (next && next.type() == pugi::node_pcdata) {
+    joined_.assign(text);
+    for (; next && next.type() == pugi::node_pcdata; next = next.next_sibling()) joined_ += next.value();
+    text = joined_;
+  }
+  if (hasWords(text)) {
+    if (block) newline(level);
+    appendTrimmed(out_, text);
+  }
+  return next;
+}
+
+void Walk::leaf(pugi::xml_node n) {
+  if (n.type() == pugi::node_comment) {
+    out_ += "<!--";
+    out_ += n.value();
+    out_ += "-->";
+  } else if (n.type() == pugi::node_pi) {
+    out_ += "<?";
+    out_ += n.name();
+    std::string_view value = n.value();
+    if (!value.empty()) {
+      out_ += ' ';
+      out_ += value;
+    }
+    out_ += "?>";
+  }
+}
+
+void Walk::element(pugi::xml_node start, int level) {
+  collectOuterBindings(start);
+  size_t mark;
+  if (!openTag(start, mark)) return;
+  frames_.push_back({start, isBlock(start), mark});
+  pugi::xml_node cur = start.first_child();
+  while (!frames_.empty()) {
+    int childLevel = level + static_cast<int>(frames_.size());
+    Frame& top = frames_.back();
+    if (!cur) {
+      Frame done = top;
+      frames_.pop_back();
+      if (done.block) newline(childLevel - 1);
+      out_ += "</";
+      out_ += done.element.name();
+      out_ += '>';
+      written_.resize(done.nsMark);
+      if (frames_.empty()) break;
+      cur = done.element.next_sibling();
+      continue;
+    }
+    bool block = top.block;
+    switch (cur.type()) {
+      case pugi::node_pcdata:
+        cur = textRun(cur, block, childLevel);
+        break;
+      case pugi::node_cdata:
+        if (block) newline(childLevel);
+        out_ += "<![CDATA[";
+        out_ += cur.value();
+        out_ += "]]>";
+        cur = cur.next_sibling();
+        break;
+      case pugi::node_comment:
+      case pugi::node_pi:
+        if (block) newline(childLevel);
+        leaf(cur);
+        cur = cur.next_sibling();
+        break;
+      case pugi::node_element:
+        if (block) newline(childLevel);
+        if (openTag(cur, mark)) {
+          frames_.push_back({cur, isBlock(cur), mark});
+          cur = cur.first_child();
+        } else {
+          cur = cur.next_sibling();
+        }
+        break;
+      default:
+        cur = cur.next_sibling();
+        break;
+    }
+  }
+}
+
+}  // namespace
+
+void XMLWriter::write(const Element& element, std::string& out) const {
+  Walk(format_, out).element(element.node(), 0);
+}
+
+void XMLWriter::write(const Document& document, std::string& out) const {
+  out += "<?xml version=\"1.0\" encoding=\"";
+  out += format_.encoding;
+  out += "\"?>";
+  out += format_.lineSeparator;
+  const detail::DocumentData& data = *document.data_;
+  for (pugi::xml_node n = data.doc.first_child(); n; n = n.next_sibling()) {
+    pugi::xml_node_type t = n.type();
+    if (t == pugi::node_element && n != data.removed) {
+      Walk(format_, out).element(n, 0);
+    } else if (t == pugi::node_comment || t == pugi::node_pi) {
+      Walk(format_, out).leaf(n);
+    } else {
+      continue;
+    }
+    if (format_.newlines) out += format_.lineSeparator;
+  }
+}
+
+std::string XMLWriter::toString(const Element& element) const {
+  std::string out;
+  write(element, out);
+  return out;
+}
+
+std::string XMLWriter::toString(const Document& document) const {
+  std::string out;
+  write(document, out);
+  return out;
+}
+
+}  // namespace xml

@@ -1,0 +1,70 @@
+#include <gtest/gtest.h>
+
+#include "xml/OutputFormat.h"
+#include "xml/SAXReader.h"
+#include "xml/XMLWriter.h"
+
+namespace {
+
+using xml::OutputFormat;
+using xml::XMLWriter;
+
+xml::Document parse(const char* text) { return xml::SAXReader().read(text); }
+
+TEST(XmlWriter, PrettyLayout) {
+  xml::Document doc = parse(
+      "<?xml version=\"1.0\"?><!-- c --><r a=\"1\"><t>  two   words </t><e/><w> </w>"
+      "<m>text <b>bold</b></m><?p d?></r>");
+  XMLWriter pretty(OutputFormat::createPrettyPrint());
+  EXPECT_EQ(pretty.toString(doc),
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            "<!-- c -->\n"
+            "<r a=\"1\">\n"
+            "  <t>two words</t>\n"
+            "  <e/>\n"
+            "  <w></w>\n"
+            "  <m>\n"
+            "    text\n"
+            "    <b>bold</b>\n"
+            "  </m>\n"
+            "  <?p d?>\n"
+            "</r>\n");
+  EXPECT_EQ(pretty.toString(doc.getRootElement().element("m")), "<m>\n  text\n  <b>bold</b>\n</m>");
+}
+
+TEST(XmlWriter, UntrimmedLayoutKeepsText) {
+  xml::Element r = parse("<r> a  b <c>\n</c><![CDATA[ x ]]></r>").getRootElement();
+  EXPECT_EQ(r.asXML(), "<r> a  b <c>\n</c><![CDATA[ x ]]></r>");
+  EXPECT_EQ(XMLWriter(OutputFormat::createCompactFormat()).toString(r),
+            "<r>a b<c></c><![CDATA[ x ]]></r>");
+}
+
+TEST(XmlWriter, EscapesTextAndAttributesOfCodeMadeContent) {
+  xml::Document doc;
+  xml::Element r = doc.addElement("r");
+  r.addAttribute("a", "\"<&>'");
+  r.addText("<&>\"'");
+  EXPECT_EQ(r.asXML(), "<r a=\"&quot;&lt;&amp;&gt;'\">&lt;&amp;&gt;\"'</r>");
+  // Adjacent text pieces are trimmed as one.
+  xml::Element s = r.addElement("s");
+  s.addText(" one");
+  s.addText("two ");
+  s.addText(" three ");
+  EXPECT_EQ(XMLWriter(OutputFormat::createCompactFormat()).toString(s), "<s>onetwo three</s>");
+}
+
+TEST(XmlWriter, ElementOnItsOwnDeclaresInheritedPrefixes) {
+  xml::Document doc = parse(
+      "<a xmlns=\"urn:d\" xmlns:p=\"urn:p\" xmlns:q=\"urn:q\"><p:b q:x=\"1\"><c/><p:d xmlns:p=\"urn:other\"/>"
+      "</p:b><plain xmlns=\"\"/></a>");
+  XMLWriter compact(OutputFormat::createCompactFormat());
+  xml::Element a = doc.getRootElement();
+  EXPECT_EQ(compact.toString(a.element("b")),
+            "<p:b xmlns:p=\"urn:p\" xmlns:q=\"urn:q\" q:x=\"1\"><c xmlns=\"urn:d\"/>"
+            "<p:d xmlns:p=\"urn:other\"/></p:b>");
+  EXPECT_EQ(compact.toString(a.element("plain")), "<plain xmlns=\"\"/>");
+  // Written from the root nothing is added.
+  EXPECT_EQ(compact.toString(a), a.asXML());
+}
+
+}  // namespace
