@@ -1,0 +1,61 @@
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/InputStream.h"
+#include "platform/OutputStream.h"
+
+namespace platform {
+
+// A connected TCP client socket. Its input and output streams belong to the
+// socket and live as long as it; closing either stream closes the socket.
+// No connect or read time-out: reads block until data, end or failure.
+// One thread may read while another writes; close() from any thread wakes
+// a blocked reader, which then sees the end of the stream.
+class Socket {
+ public:
+  // Connects to port of host (a name or an address text), trying its
+  // addresses in order. An absent or empty host is the loopback address.
+  // Fails with UnknownHostException, ConnectException (refused, unreachable)
+  // or IllegalArgumentException for a port outside 0..65535.
+  Socket(const std::optional<std::string>& host, int port);
+  // Takes over a connected descriptor (a connection that was accepted).
+  explicit Socket(int descriptor);
+  virtual ~Socket();
+  Socket(const Socket&) = delete;
+  Socket& operator=(const Socket&) = delete;
+
+  InputStream& getInputStream();
+  OutputStream& getOutputStream();
+
+  void setTcpNoDelay(bool on);
+  bool getTcpNoDelay() const;
+  // The remote and the local port of the connection.
+  int getPort() const;
+  int getLocalPort() const;
+
+  // Idempotent. Reads and writes afterwards fail with SocketException.
+  virtual void close();
+  bool isClosed() const;
+
+ protected:
+  // One read of up to count bytes: how many were read, or -1 at the end.
+  virtual int receive(char* buffer, int count);
+  // Writes all count bytes.
+  virtual void send(const char* buffer, int count);
+  // The open descriptor; fails with SocketException("Socket closed") after close().
+  int descriptor() const;
+
+ private:
+  class Input;
+  class Output;
+
+  std::atomic<int> fd_;
+  std::unique_ptr<Input> in_;
+  std::unique_ptr<Output> out_;
+};
+
+}  // namespace platform
