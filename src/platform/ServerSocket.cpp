@@ -45,13 +45,15 @@ int listenOn(int port, int backlog, const std::optional<std::string>& bindHost) 
 ServerSocket::ServerSocket(int port, int backlog, const std::optional<std::string>& bindHost)
     : fd_(listenOn(port, backlog, bindHost)) {}
 
-ServerSocket::~ServerSocket() { close(); }
+ServerSocket::~ServerSocket() {
+  close();
+  ::close(fd_);
+}
 
 std::unique_ptr<Socket> ServerSocket::accept() {
   for (;;) {
-    int fd = fd_.load();
-    if (fd < 0) throw SocketException("Socket is closed");
-    int client = ::accept4(fd, nullptr, nullptr, SOCK_CLOEXEC);
+    if (isClosed()) throw SocketException("Socket is closed");
+    int client = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
     if (client >= 0) return std::make_unique<Socket>(client);
     if (errno == EINTR || errno == ECONNABORTED) continue;
     if (isClosed()) throw SocketException("Socket is closed");
@@ -60,11 +62,10 @@ std::unique_ptr<Socket> ServerSocket::accept() {
 }
 
 int ServerSocket::getLocalPort() const {
-  int fd = fd_.load();
-  if (fd < 0) return -1;
+  if (isClosed()) return -1;
   sockaddr_storage address{};
   socklen_t length = sizeof address;
-  if (::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) return -1;
+  if (::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) return -1;
   if (address.ss_family == AF_INET6) {
     return ntohs(reinterpret_cast<const sockaddr_in6&>(address).sin6_port);
   }
@@ -72,13 +73,11 @@ int ServerSocket::getLocalPort() const {
 }
 
 void ServerSocket::close() {
-  int fd = fd_.exchange(-1);
-  if (fd < 0) return;
-  // shutdown wakes a thread blocked in accept on Linux.
-  ::shutdown(fd, SHUT_RDWR);
-  ::close(fd);
+  if (closed_.exchange(true)) return;
+  // shutdown stops listening and wakes a thread blocked in accept (Linux).
+  ::shutdown(fd_, SHUT_RDWR);
 }
 
-bool ServerSocket::isClosed() const { return fd_.load() < 0; }
+bool ServerSocket::isClosed() const { return closed_.load(); }
 
 }  // namespace platform

@@ -26,12 +26,14 @@ class ServerSocket {
 
   int getLocalPort() const;
 
-  // Idempotent; wakes a thread waiting in accept(), which then fails.
+  // Idempotent; stops listening and wakes a thread waiting in accept(),
+  // which then fails. The descriptor is released when the object goes.
   void close();
   bool isClosed() const;
 
  private:
-  std::atomic<int> fd_;
+  const int fd_;
+  std::atomic<bool> closed_{false};
 };
 
 }  // namespace platform

@@ -88,7 +88,10 @@ Socket::Socket(const std::optional<std::string>& host, int port)
 Socket::Socket(int descriptor)
     : fd_(descriptor), in_(std::make_unique<Input>(*this)), out_(std::make_unique<Output>(*this)) {}
 
-Socket::~Socket() { Socket::close(); }
+Socket::~Socket() {
+  Socket::close();
+  ::close(fd_);
+}
 
 InputStream& Socket::getInputStream() { return *in_; }
 OutputStream& Socket::getOutputStream() { return *out_; }
@@ -124,19 +127,16 @@ int Socket::getLocalPort() const {
 }
 
 void Socket::close() {
-  int fd = fd_.exchange(-1);
-  if (fd < 0) return;
-  // shutdown first, so that a reader blocked on another thread wakes up.
-  ::shutdown(fd, SHUT_RDWR);
-  ::close(fd);
+  if (closed_.exchange(true)) return;
+  // Wakes a reader blocked on another thread; it then sees the end.
+  ::shutdown(fd_, SHUT_RDWR);
 }
 
-bool Socket::isClosed() const { return fd_.load() < 0; }
+bool Socket::isClosed() const { return closed_.load(); }
 
 int Socket::descriptor() const {
-  int fd = fd_.load();
-  if (fd < 0) throw SocketException("Socket closed");
-  return fd;
+  if (closed_.load()) throw SocketException("Socket closed");
+  return fd_;
 }
 
 int Socket::receive(char* buffer, int count) {

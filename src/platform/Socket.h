@@ -37,7 +37,9 @@ class Socket {
   int getPort() const;
   int getLocalPort() const;
 
-  // Idempotent. Reads and writes afterwards fail with SocketException.
+  // Idempotent. Reads and writes afterwards fail with SocketException. The
+  // descriptor itself is released when the object goes, so that a thread
+  // still inside a read never touches a reused descriptor.
   virtual void close();
   bool isClosed() const;
 
@@ -53,7 +55,8 @@ class Socket {
   class Input;
   class Output;
 
-  std::atomic<int> fd_;
+  const int fd_;
+  std::atomic<bool> closed_{false};
   std::unique_ptr<Input> in_;
   std::unique_ptr<Output> out_;
 };

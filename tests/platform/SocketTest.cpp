@@ -140,9 +140,14 @@ TEST(Socket, CloseWakesABlockedReaderAndAccept) {
   EXPECT_TRUE(acceptFailed);
 }
 
-TEST(ServerSocket, PortHeldByARunningListenerIsInUse) {
+TEST(ServerSocket, PortHeldByARunningListenerIsInUseUntilClosed) {
   ServerSocket first(0, 30, std::string("127.0.0.1"));
-  EXPECT_THROW(ServerSocket(first.getLocalPort(), 30, std::string("127.0.0.1")), SocketException);
+  const int port = first.getLocalPort();
+  EXPECT_THROW(ServerSocket(port, 30, std::string("127.0.0.1")), SocketException);
+  first.close();
+  EXPECT_THROW(Socket("127.0.0.1", port), ConnectException);
+  ServerSocket second(port, 30, std::string("127.0.0.1"));
+  EXPECT_EQ(second.getLocalPort(), port);
 }
 
 TEST(Socket, TcpNoDelayCanBeSwitchedOn) {
