@@ -177,7 +177,14 @@ TEST(TlsHandshake, HandshakeRunsOnFirstUseAndEndWithoutCloseNoticeIsTheEnd) {
   TlsTestServer server({.closeNotify = false});
   auto context = contextWith(TrustManagers{std::make_shared<RecordingTrustManager>()});
   auto socket = context->getSocketFactory()->createSocket("localhost", server.port());
-  EXPECT_EQ(exchange(*socket), "echo:" + kRequest);
+  // Larger than many TLS records, written in one call.
+  const std::string request = "POST / HTTP/1.0\r\nX-Pad: " + std::string(300000, 'p') + "\r\n\r\n";
+  socket->getOutputStream().write(request);
+  std::string answer;
+  char buffer[1024];
+  int n;
+  while ((n = socket->getInputStream().read(buffer, 0, sizeof buffer)) > 0) answer.append(buffer, n);
+  EXPECT_EQ(answer, "echo:" + request);
   EXPECT_EQ(socket->getInputStream().read(), -1);
 }
 
