@@ -258,35 +258,41 @@ void Checker::requireBound(std::string_view prefix, const char* where) const {
   failAt(where, "the prefix \"" + std::string(prefix) + "\" is not bound to a namespace");
 }
 
+// True when value holds "&" or "<".
+bool needsLook(const char* value) {
+  for (const char* p = value; *p; ++p)
+    if (*p == '&' || *p == '<') return true;
+  return false;
+}
+
 void Checker::element(pugi::xml_node n) {
+  constexpr int kInline = 16;
+  const char* names[kInline];
   int count = 0;
   bool prefixed = std::strchr(n.name(), ':') != nullptr;
+  std::unordered_set<std::string_view> many;
   for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute()) {
-    ++count;
+    const char* name = a.name();
     const char* value = a.value();
-    const char* special = std::strpbrk(value, "&<");
-    if (special) {
-      if (std::strchr(value, '<')) failAt(std::strchr(value, '<'), "\"<\" is not allowed in attribute values");
+    if (needsLook(value)) {
+      if (const char* lt = std::strchr(value, '<')) failAt(lt, "\"<\" is not allowed in attribute values");
       decode(value);
     }
-    std::string_view name = a.name();
-    if (detail::isNamespaceDeclaration(name)) {
-      bound_.push_back(detail::declaredPrefix(name));
-    } else if (name.find(':') != std::string_view::npos) {
-      prefixed = true;
-    }
-  }
-  if (count > 1) {
-    if (count <= 16) {
-      for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute())
-        for (pugi::xml_attribute b = a.next_attribute(); b; b = b.next_attribute())
-          if (std::strcmp(a.name(), b.name()) == 0)
-            failAt(b.name(), "attribute \"" + std::string(b.name()) + "\" appears twice");
+    for (int i = 0; i < count && i < kInline; ++i)
+      if (std::strcmp(names[i], name) == 0)
+        failAt(name, "attribute \"" + std::string(name) + "\" appears twice");
+    if (count < kInline) {
+      names[count] = name;
     } else {
-      std::unordered_set<std::string_view> seen;
-      for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute())
-        if (!seen.insert(a.name()).second)
-          failAt(a.name(), "attribute \"" + std::string(a.name()) + "\" appears twice");
+      if (count == kInline) many.insert(names, names + kInline);
+      if (!many.insert(name).second) failAt(name, "attribute \"" + std::string(name) + "\" appears twice");
+    }
+    ++count;
+    std::string_view qname = name;
+    if (detail::isNamespaceDeclaration(qname)) {
+      bound_.push_back(detail::declaredPrefix(qname));
+    } else if (qname.find(':') != std::string_view::npos) {
+      prefixed = true;
     }
   }
   if (prefixed) {
@@ -298,8 +304,12 @@ void Checker::element(pugi::xml_node n) {
 
 void Checker::text(pugi::xml_node n) {
   const char* value = n.value();
-  if (const char* end = std::strstr(value, "]]>")) failAt(end, "\"]]>\" is not allowed in text");
-  if (std::strchr(value, '&')) decode(value);
+  bool amp = false;
+  for (const char* p = value; *p; ++p) {
+    if (*p == '&') amp = true;
+    else if (*p == ']' && p[1] == ']' && p[2] == '>') failAt(p, "\"]]>\" is not allowed in text");
+  }
+  if (amp) decode(value);
 }
 
 // Decodes the references of an in-place value; the result is never longer.
@@ -375,6 +385,11 @@ Document SAXReader::read(std::string_view text) const {
 Document SAXReader::read(platform::InputStream& in) const {
   std::string bytes = in.readAll();
   return read(std::string_view(bytes));
+}
+
+Document SAXReader::read(platform::Reader& in) const {
+  std::string text = in.readAll();
+  return read(std::string_view(text));
 }
 
 }  // namespace xml

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "platform/InputStream.h"
+#include "platform/Reader.h"
 #include "xml/Document.h"
 #include "xml/DocumentException.h"
 
@@ -19,6 +20,8 @@ class SAXReader {
   Document read(std::string_view text) const;
   // Reads the stream to its end (it is not closed) and parses the bytes.
   Document read(platform::InputStream& in) const;
+  // Reads the text to its end (it is not closed) and parses it.
+  Document read(platform::Reader& in) const;
 };
 
 }  // namespace xml
