@@ -9,9 +9,11 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/SSLContext.h"
+#include "platform/ServerSocket.h"
 #include "platform/Security.h"
 #include "platform/SecurityExceptions.h"
 #include "platform/TrustManagerFactory.h"
@@ -243,6 +245,22 @@ TEST(TlsHandshake, ConfiguredForeignContextTrustsAsTheContextAndKeepsItAlive) {
     SSL_free(session);
     ::close(fd);
     SSL_CTX_free(foreign);
+  }
+}
+
+TEST(TlsHandshake, PeerThatIsNoTlsServerFailsTheHandshake) {
+  for (const std::string reply : {"", "HTTP/1.0 200 OK\r\n\r\nplain"}) {
+    SCOPED_TRACE(reply);
+    ServerSocket listener(0, 1, std::string("127.0.0.1"));
+    std::thread peer([&] {
+      auto connection = listener.accept();
+      if (!reply.empty()) connection->getOutputStream().write(reply);
+      connection->close();
+    });
+    auto context = contextWith(TrustManagers{std::make_shared<RecordingTrustManager>()});
+    auto socket = context->getSocketFactory()->createSocket("127.0.0.1", listener.getLocalPort());
+    EXPECT_THROW(socket->startHandshake(), SSLHandshakeException);
+    peer.join();
   }
 }
 
