@@ -124,7 +124,8 @@ void SSLSocket::startHandshake() {
 
 void SSLSocket::close() {
   if (isClosed()) return;
-  if (handshakeDone_) {
+  // No close notice after a fatal TLS error: the session must not be used.
+  if (handshakeDone_ && !failed_) {
     SSL_shutdown(session_);
     ERR_clear_error();
   }
@@ -151,6 +152,7 @@ void SSLSocket::send(const char* buffer, int count) {
 }
 
 void SSLSocket::fail(int error, const char* what) {
+  failed_ = true;
   if (error == SSL_ERROR_SYSCALL && ERR_peek_error() == 0) {
     int system = channel_->lastError;
     if (system == ECONNRESET) throw SocketException("Connection reset");

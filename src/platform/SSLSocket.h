@@ -41,6 +41,7 @@ class SSLSocket : public Socket {
   std::unique_ptr<Channel> channel_;
   ssl_st* session_;
   bool handshakeDone_ = false;
+  bool failed_ = false;
 };
 
 }  // namespace platform
