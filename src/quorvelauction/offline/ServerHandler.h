@@ -1,0 +1,139 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/BufferedInputStream.h"
+#include "platform/File.h"
+#include "platform/OutputStream.h"
+#include "platform/Properties.h"
+#include "platform/Socket.h"
+#include "quorvelauction/offline/Server.h"
+
+namespace quorvelauction::offline {
+
+// The thread of one loopback connection: reads requests one after another,
+// routes GET and POST, and holds every command handler. Handlers take the
+// request's property table and return the result text; results beginning
+// "error:" are errors by the front end's convention.
+class Server::Handler {
+ public:
+  using Properties = platform::Properties;
+
+  // Longest request or header line accepted, in bytes.
+  static constexpr int MAX_LINE = 1 << 20;
+  // Largest POST body accepted, in bytes.
+  static constexpr int64_t MAX_BODY = 64LL << 20;
+
+  Handler(Server& server, std::shared_ptr<platform::Socket> socket);
+  ~Handler();
+
+  // Starts the connection thread; it owns the handler from then on.
+  static void start(std::unique_ptr<Handler> handler);
+  void run();
+
+  // One line without its CR LF; bytes become the characters of the same
+  // code. Never more than MAX_LINE bytes: a longer line fails.
+  static std::string readLine(platform::InputStream& in);
+  // The status line and the four fixed no-cache lines.
+  static void respond(std::string_view status, platform::OutputStream& out);
+  static void header(std::string_view line, platform::OutputStream& out);
+  // The current time as the Last-Modified header writes it.
+  static std::string httpDate(int64_t millis);
+
+  // The one place where a command name becomes work.
+  std::string evaluateFunction(const std::string& function, Properties& props);
+
+  // --- commands answered here
+  std::string userImages();
+  std::string onEcho(Properties& props);
+  std::string onOfflineGetTransferStatus(Properties& props);
+  [[noreturn]] std::string onOfflineExitProgram(Properties& props);
+  std::string onGetStore(Properties& props);
+
+  // --- commands of the other command families, in the dispatcher's order
+  std::string onLogin(Properties& props);
+  std::string onLoadFile(Properties& props);
+  std::string onLoadUserFile(Properties& props);
+  std::string onSaveUserFile(Properties& props);
+  std::string auctionList(Properties& props, int32_t state);
+  std::string onAuctionCreateId(Properties& props);
+  std::string onAuctionPreview(Properties& props);
+  std::string onAuctionSubmitList(Properties& props, int32_t mode);
+  std::string onOfflineSelectImages(Properties& props);
+  std::string onOfflineSelectImage(Properties& props);
+  std::string onOfflineChangeImage(Properties& props);
+  std::string onOfflineSelectSound(Properties& props);
+  std::string onOfflineLog(Properties& props);
+  std::string onAuctionVerify(Properties& props);
+  std::string onGetAccountBalance(Properties& props);
+  std::string onRemoveImage(Properties& props);
+  std::string onGetCategories(Properties& props);
+  std::string onGetCharacteristicsSet(Properties& props);
+  std::string onAuctionSave(Properties& props);
+  std::string onAuctionLoad(Properties& props);
+  std::string onAuctionRemove(Properties& props);
+  std::string onGetUserData(Properties& props);
+  std::string onGetEbayUserData(Properties& props);
+  std::string onUpdateUserData(Properties& props);
+  std::string onSetPassword(Properties& props);
+  std::string onSetEmailInfo(Properties& props);
+  std::string onConvertGiftCoupon(Properties& props);
+  std::string onGetPaymentInfo(Properties& props);
+  std::string onPrePayment(Properties& props);
+  std::string onPrePaymentPack(Properties& props);
+  std::string onBuyFlatrate(Properties& props);
+  std::string onBuyPowersellerFlatrate(Properties& props);
+  std::string onCancelFlatrate(Properties& props);
+  std::string onGetSuggestedCategories(Properties& props);
+  std::string onGeteBayDetails(Properties& props);
+  std::string onOfflineIsOnline(Properties& props);
+  std::string onOfflineNeedsUpdate(Properties& props);
+  std::string update();
+  std::string onOfflineGetServerSessionId(Properties& props);
+  std::string onPasswordLost(Properties& props);
+  std::string onOfflineGetAccountUrl(Properties& props);
+  std::string onCopyVideo(Properties& props);
+  std::string onPreregisterUser(Properties& props);
+
+  // --- shared by the handlers
+  // The next free image or sound number: one more than the largest
+  // "<number><4-character suffix>" in the folder, at least 1.
+  int32_t createImageId();
+  int32_t createSoundId();
+  // CRC-32 of the text's UTF-8 bytes.
+  static int64_t crc32(std::string_view text);
+  // The user's widget pages of the domain, each line ended by "\n".
+  std::string addWidgetsDummy(const std::string& domain);
+  // The reachability probe and the service login; defined with the online
+  // session.
+  bool isOnline();
+  std::string loginToOnlineServer();
+  void updateCache();
+  void updateStore();
+  int32_t createOrGetServerAuctionId(int32_t localId);
+
+  Server& server() { return server_; }
+
+ private:
+  class TooLarge;
+
+  void get(const std::string& target, platform::OutputStream& out);
+  void post(const std::string& target, platform::OutputStream& out);
+  void call(Properties& props, platform::OutputStream& out);
+  void serveFile(const platform::File& file, std::string_view contentType,
+                 platform::OutputStream& out);
+  void skipHeaders();
+  void postSoap(const std::string& body, platform::OutputStream& out);
+  // Answers 404 and returns false when name leads out of its folder.
+  static bool staysInside(std::string_view relative);
+  static int32_t nextId(const std::string& folder);
+
+  std::unique_ptr<platform::BufferedInputStream> inputStream;
+  std::shared_ptr<platform::Socket> socket;
+  Server& server_;
+};
+
+}  // namespace quorvelauction::offline
