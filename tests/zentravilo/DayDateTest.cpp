@@ -141,9 +141,16 @@ TEST(DayDateTest, DifferenceAndOrder) {
 }
 
 TEST(DayDateTest, TextFormsShowTheDaysOwnDateInEveryZone) {
-  for (const char* id : {"UTC", "Pacific/Kiritimati", "Pacific/Pago_Pago", "Asia/Kolkata",
-                         "America/Los_Angeles", "Europe/Berlin"}) {
-    ScopedDefaults defaults(id, "en_US");
+  // Thai and Japanese-imperial locales have calendars of their own; the
+  // day's date is Gregorian (Julian before 1582) all the same.
+  const struct {
+    const char* zone;
+    const char* locale;
+  } settings[] = {{"UTC", "en_US"},          {"Pacific/Kiritimati", "en_US"}, {"Pacific/Pago_Pago", "en_US"},
+                  {"Asia/Kolkata", "hi_IN"}, {"America/Los_Angeles", "en_US"}, {"Europe/Berlin", "de_DE"},
+                  {"Asia/Bangkok", "th_TH"}, {"Asia/Tokyo", "ja_JP@calendar=japanese"}};
+  for (const auto& [id, locale] : settings) {
+    ScopedDefaults defaults(id, locale);
     const DayDate epoch(2440587);
     EXPECT_EQ(epoch.asGermanFormat(), "01.01.1970") << id;
     EXPECT_EQ(epoch.asSqlFormat(), "1970-01-01") << id;
