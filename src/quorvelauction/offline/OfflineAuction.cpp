@@ -1,0 +1,320 @@
+#include "quorvelauction/offline/OfflineAuction.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <charconv>
+#include <clocale>
+#include <cstdlib>
+#include <chrono>
+#include <cmath>
+#include <limits>
+
+#include "platform/BufferedInputStream.h"
+#include "platform/BufferedOutputStream.h"
+#include "platform/Exceptions.h"
+#include "platform/File.h"
+#include "platform/Properties.h"
+#include "platform/Strings.h"
+#include "platform/System.h"
+#include "quorvelauction/common/GlobalConfig.h"
+#include "xml/SAXReader.h"
+#include "zentravilo/util/DayDate.h"
+
+namespace quorvelauction::offline {
+
+using common::GlobalConfig;
+
+namespace {
+
+// The platform's decimal number reading: blanks around it, an optional
+// sign, digits with an optional fraction and exponent, an optional type
+// suffix, or NaN and Infinity.
+double parseDouble(std::string_view text) {
+  std::string t = platform::Strings::trim(text);
+  std::string_view s = t;
+  bool negative = false;
+  if (!s.empty() && (s[0] == '+' || s[0] == '-')) {
+    negative = s[0] == '-';
+    s.remove_prefix(1);
+  }
+  if (s == "NaN") return std::numeric_limits<double>::quiet_NaN();
+  if (s == "Infinity") return negative ? -HUGE_VAL : HUGE_VAL;
+  if (!s.empty() && std::string_view("fFdD").find(s.back()) != std::string_view::npos)
+    s.remove_suffix(1);
+  size_t i = 0, digits = 0;
+  bool valid = true;
+  while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i, ++digits;
+  if (i < s.size() && s[i] == '.') ++i;
+  while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i, ++digits;
+  if (digits > 0 && i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+    ++i;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+    size_t exponent = i;
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i;
+    valid = i > exponent;
+  }
+  if (!valid || digits == 0 || i != s.size())
+    throw platform::NumberFormatException("For input string: \"" + std::string(text) + "\"");
+  // The C locale's reading: "." whatever the process's locale says.
+  static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t(0));
+  std::string digitsOnly(s);
+  double value = strtod_l(digitsOnly.c_str(), nullptr, cLocale);
+  return negative ? -value : value;
+}
+
+// The nearest whole number, halves upwards, kept to 32 bits as a narrowing
+// of the 64-bit result does.
+int32_t roundToInt(double x) {
+  if (std::isnan(x)) return 0;
+  int64_t whole;
+  if (x >= 9.2233720368547758e18)
+    whole = std::numeric_limits<int64_t>::max();
+  else if (x <= -9.2233720368547758e18)
+    whole = std::numeric_limits<int64_t>::min();
+  else {
+    double f = std::floor(x);
+    whole = static_cast<int64_t>(f) + (x - f >= 0.5 ? 1 : 0);
+  }
+  return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(whole)));
+}
+
+// The amount with two decimals, half to even, "." as separator.
+std::string formatAmount(int32_t cents) {
+  double amount = static_cast<float>(cents) / 100.0f;
+  char buffer[64];
+  auto result = std::to_chars(buffer, buffer + sizeof buffer, amount, std::chars_format::fixed, 2);
+  return std::string(buffer, result.ptr);
+}
+
+std::string replaceEuro(const std::string& text) {
+  return platform::Strings::replace(text, "\xE2\x82\xAC", "EUR");
+}
+
+std::string required(const xml::Element& element, std::string_view name) {
+  std::optional<std::string> value = element.attributeValue(name);
+  if (!value) throw platform::NullPointerException("attribute " + std::string(name) + " missing");
+  return *value;
+}
+
+// A name that is a whole decimal integer, or nothing.
+std::optional<int32_t> numberOf(const std::string& name) {
+  try {
+    return platform::Integers::parseInt(name);
+  } catch (const platform::NumberFormatException&) {
+    return std::nullopt;
+  }
+}
+
+int32_t requiredNumber(const platform::Properties& record, std::string_view key) {
+  std::optional<std::string> value = record.getProperty(key);
+  if (!value) throw platform::NumberFormatException("null");
+  return platform::Integers::parseInt(*value);
+}
+
+// Pushes a written file to the disk before it replaces the old one.
+void syncFile(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+std::atomic<uint64_t> saveCounter{0};
+
+}  // namespace
+
+OfflineAuction::OfflineAuction(int32_t id, std::string xmlContent)
+    : id_(id), xmlContent_(std::move(xmlContent)) {}
+
+OfflineAuction::OfflineAuction(const OfflineAuction& other)
+    : date(other.date),
+      title(other.title),
+      category(other.category),
+      minimumBidCent(other.minimumBidCent),
+      type(other.type) {
+  std::lock_guard<std::mutex> guard(other.mutex_);
+  id_ = other.id_;
+  state_ = other.state_;
+  xmlContent_ = other.xmlContent_;
+}
+
+void OfflineAuction::setXmlContent(std::string xmlContent) {
+  std::lock_guard<std::mutex> guard(mutex_);
+  xmlContent_ = std::move(xmlContent);
+}
+
+void OfflineAuction::setState(int32_t state) {
+  std::lock_guard<std::mutex> guard(mutex_);
+  state_ = state;
+}
+
+void OfflineAuction::setId(int32_t id) {
+  std::lock_guard<std::mutex> guard(mutex_);
+  id_ = id;
+}
+
+std::string OfflineAuction::getXmlContent() const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return xmlContent_;
+}
+
+int32_t OfflineAuction::getState() const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return state_;
+}
+
+int32_t OfflineAuction::getId() const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return id_;
+}
+
+std::string OfflineAuction::getAuctionPath() {
+  return GlobalConfig::getUserPath() + "WEB-INF/user/auction/";
+}
+
+std::string OfflineAuction::recordPath(int32_t id) { return getAuctionPath() + std::to_string(id); }
+
+std::vector<int32_t> OfflineAuction::listNumbers() {
+  platform::File folder(getAuctionPath());
+  std::optional<std::vector<std::string>> names = folder.list();
+  if (!names) throw platform::IOException("cannot list " + folder.getPath());
+  std::vector<int32_t> numbers;
+  for (const std::string& name : *names) {
+    std::optional<int32_t> n = numberOf(name);
+    if (n && platform::File(folder, name).isFile()) numbers.push_back(*n);
+  }
+  return numbers;
+}
+
+int32_t OfflineAuction::createId() {
+  int32_t highest = 0;
+  for (int32_t n : listNumbers()) highest = std::max(highest, n);
+  return static_cast<int32_t>(static_cast<uint32_t>(highest) + 1u);
+}
+
+std::vector<int32_t> OfflineAuction::getAuctionIds() { return listNumbers(); }
+
+std::unique_ptr<OfflineAuction> OfflineAuction::load(int32_t id) {
+  platform::Properties record;
+  {
+    platform::BufferedInputStream in(GlobalConfig::createFileInputStream(recordPath(id)), 65536);
+    try {
+      record.load(in);
+    } catch (...) {
+      in.close();
+      throw;
+    }
+    in.close();
+  }
+  std::unique_ptr<OfflineAuction> auction(new OfflineAuction());
+  auction->id_ = requiredNumber(record, "id");
+  auction->xmlContent_ = record.getProperty("xmlContent").value_or("");
+  auction->state_ = requiredNumber(record, "state");
+  return auction;
+}
+
+void OfflineAuction::save() {
+  platform::Properties record;
+  int32_t id;
+  {
+    std::lock_guard<std::mutex> guard(mutex_);
+    id = id_;
+    record.setProperty("id", std::to_string(id_));
+    record.setProperty("xmlContent", xmlContent_);
+    record.setProperty("state", std::to_string(state_));
+  }
+  std::string path = recordPath(id);
+  // A name no number reads from, unique per save, that the storage rule
+  // treats like the record file itself.
+  std::string temporary = path + "." + std::to_string(::getpid()) + "-" +
+                          std::to_string(saveCounter.fetch_add(1)) + ".new";
+  try {
+    platform::BufferedOutputStream out(GlobalConfig::createFileOutputStream(temporary));
+    try {
+      record.store(out, std::string());
+    } catch (...) {
+      out.close();
+      throw;
+    }
+    out.close();
+    syncFile(temporary);
+    if (!platform::File(temporary).renameTo(platform::File(path)))
+      throw platform::IOException("cannot replace " + path);
+  } catch (...) {
+    platform::File(temporary).remove();
+    throw;
+  }
+}
+
+void OfflineAuction::remove(int32_t id) { platform::File(recordPath(id)).remove(); }
+
+platform::Date OfflineAuction::getDate(int32_t id) {
+  return platform::Date(platform::File(recordPath(id)).lastModified());
+}
+
+void OfflineAuction::readColumns(const std::string& xml) {
+  xml::Document document = xml::SAXReader().read(xml);
+  xml::Element root = document.getRootElement();
+  if (!root) throw platform::Exception("no root element found");
+  xml::Element item = root.element("auction").element("item");
+  title = replaceEuro(required(item.element("Title").element("data"), "text"));
+  try {
+    category = platform::Integers::parseInt(required(item.element("Category").element("data"), "value"));
+  } catch (const platform::NumberFormatException&) {
+    category = 0;
+  }
+  std::string bid = required(item.element("MinimumBid").element("data"), "value");
+  minimumBidCent = roundToInt(parseDouble(platform::Strings::replace(bid, ",", ".")) * 100);
+  type = item.element("Type").element("data").attributeValue("value").value_or("");
+  date = platform::File(recordPath(getId())).lastModified();
+}
+
+void OfflineAuction::setFromCollector(const std::optional<std::string>& xml) {
+  title.clear();
+  type.clear();
+  category = 0;
+  minimumBidCent = 0;
+  date = 0;
+  if (!xml || xml->empty()) return;
+  try {
+    readColumns(*xml);
+  } catch (const std::exception& e) {
+    platform::printStackTrace(e);
+  }
+}
+
+void OfflineAuction::fillInto(xml::Element& element) const {
+  using zentravilo::util::DayDate;
+  element.addElement("title").setText(title);
+  element.addElement("category").setText(std::to_string(category));
+  element.addElement("minimumBid").setText(formatAmount(minimumBidCent));
+  element.addElement("type").setText(type);
+  DayDate day{platform::Date(date)};
+  element.addElement("date").setText(day.asGermanFormat());
+}
+
+void OfflineAuction::replacePath(xml::Element& parent, std::string_view name,
+                                 std::string_view address) {
+  xml::Element child = parent.element(name);
+  if (!child) child = parent.addElement(name);
+  child.addAttribute("value", address);
+}
+
+void OfflineAuction::convertFaPresetPaths(xml::Document& document) {
+  xml::Element root = document.getRootElement();
+  if (!root) throw platform::Exception("no root element found");
+  xml::Element auction = root.element("auction");
+  if (!auction) throw platform::Exception("no auction element found");
+  xml::Element item = auction.element("item");
+  if (!item) throw platform::Exception("no item element found");
+  xml::Element presets = item.element("faPresets");
+  if (!presets) throw platform::Exception("no faPresets element found");
+  replacePath(presets, "templatePath", "http://localhost:17985/flash/templates/");
+  replacePath(presets, "componentPath", "http://localhost:17985/flash/components/");
+  replacePath(presets, "modulPath", "http://localhost:17985/flash/modules/");
+  replacePath(presets, "fontPath", "http://localhost:17985/flash/fonts/");
+}
+
+}  // namespace quorvelauction::offline

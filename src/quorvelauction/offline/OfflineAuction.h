@@ -1,0 +1,89 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/Date.h"
+#include "xml/Document.h"
+#include "xml/Element.h"
+
+namespace quorvelauction::offline {
+
+// One auction kept on the user's computer: its local number, the auction XML
+// as the front end sent it and its state, stored in the record file
+// "WEB-INF/user/auction/<number>" of the user folder (a properties file with
+// "id", "xmlContent" and "state"). The list columns and the date are derived
+// from the XML and the file when a list is built; they are never stored.
+//
+// Records are shared between connection threads: number, XML and state are
+// read and changed under the record's lock. The list columns belong to
+// whoever called setFromCollector; lists work on their own copies.
+class OfflineAuction {
+ public:
+  OfflineAuction(int32_t id, std::string xmlContent);
+  // A snapshot of the other record's number, XML, state and columns.
+  OfflineAuction(const OfflineAuction& other);
+  OfflineAuction& operator=(const OfflineAuction&) = delete;
+  virtual ~OfflineAuction() = default;
+
+  virtual void setXmlContent(std::string xmlContent);
+  virtual void setState(int32_t state);
+  virtual void setId(int32_t id);
+  // Fills title, category, minimumBidCent, type and date from the XML and
+  // the record file; failures are printed, never raised.
+  virtual void setFromCollector(const std::optional<std::string>& xml);
+  // Replaces the record file. The new content is written beside the old file
+  // and renamed over it, so a failed save leaves the previous record intact.
+  virtual void save();
+  virtual std::string getXmlContent() const;
+  virtual int32_t getState() const;
+  virtual int32_t getId() const;
+  // Appends "title", "category", "minimumBid", "type" and "date" children.
+  virtual void fillInto(xml::Element& element) const;
+
+  // 1 + the largest numbered record file (negatives count as 0), 1 when
+  // there is none. Nothing is reserved.
+  static int32_t createId();
+  // The user folder + "WEB-INF/user/auction/".
+  static std::string getAuctionPath();
+  // The numbers of the record files, in folder-listing order.
+  static std::vector<int32_t> getAuctionIds();
+  // Reads a record file; fails when it is missing, unreadable or holds no
+  // valid "id" or "state".
+  static std::unique_ptr<OfflineAuction> load(int32_t id);
+  // Deletes a record file; a missing one is no failure.
+  static void remove(int32_t id);
+  // Last change of a record file; the start of 1970 when there is none.
+  static platform::Date getDate(int32_t id);
+  // Points the front end's template, component, module and font addresses
+  // at the local server.
+  static void convertFaPresetPaths(xml::Document& document);
+
+  // List columns, derived by setFromCollector.
+  int64_t date = 0;
+  std::string title;
+  int32_t category = 0;
+  int32_t minimumBidCent = 0;
+  std::string type;
+
+ private:
+  OfflineAuction() = default;
+  static std::string recordPath(int32_t id);
+  // The numbers of the record files; fails when the folder cannot be listed.
+  static std::vector<int32_t> listNumbers();
+  static void replacePath(xml::Element& parent, std::string_view name, std::string_view address);
+  // The columns read from the XML text, in order; stops at the first failure.
+  void readColumns(const std::string& xml);
+
+  mutable std::mutex mutex_;
+  int32_t id_ = 0;
+  int32_t state_ = 0;
+  std::string xmlContent_;
+};
+
+}  // namespace quorvelauction::offline
