@@ -25,8 +25,9 @@ std::optional<std::string> BufferedReader::readLine() {
   if (!fill()) return std::nullopt;
   std::string line;
   for (;;) {
-    size_t end = buffer_.find_first_of("\r\n", position_);
-    if (end != std::string::npos) {
+    size_t end = position_;
+    while (end < buffer_.size() && buffer_[end] != '\n' && buffer_[end] != '\r') ++end;
+    if (end < buffer_.size()) {
       line.append(buffer_, position_, end - position_);
       skipLineFeed_ = buffer_[end] == '\r';
       position_ = end + 1;

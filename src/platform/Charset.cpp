@@ -3,6 +3,8 @@
 #include <unicode/ucnv.h>
 #include <unicode/utf8.h>
 
+#include <cstring>
+
 #include "platform/Exceptions.h"
 #include "platform/Strings.h"
 
@@ -135,9 +137,52 @@ std::string Charset::encode(std::string_view text) const {
   return out;
 }
 
+// Valid UTF-8 passes through as it is; the converter takes over for good
+// at the first malformed byte, so that its replacement rules apply.
 struct Charset::Decoder::State : Pipe {
   using Pipe::Pipe;
+  bool direct = true;
+  std::string pending;  // the start of a character cut at the end of a piece
 };
+
+namespace {
+
+// The length of the longest prefix of bytes that ends on a character
+// boundary: a trailing lead byte and its continuation bytes are cut off.
+size_t completePrefix(std::string_view bytes) {
+  size_t n = bytes.size();
+  size_t back = 0;
+  while (back < 3 && back < n && (static_cast<unsigned char>(bytes[n - 1 - back]) & 0xC0) == 0x80) ++back;
+  if (back == n) return n;
+  auto lead = static_cast<unsigned char>(bytes[n - 1 - back]);
+  size_t need = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+  return back + 1 < need ? n - 1 - back : n;
+}
+
+bool isValidUtf8(std::string_view bytes) {
+  const auto* s = reinterpret_cast<const uint8_t*>(bytes.data());
+  int32_t length = static_cast<int32_t>(bytes.size());
+  int32_t i = 0;
+  while (i < length) {
+    while (i + 8 <= length) {
+      uint64_t word;
+      std::memcpy(&word, s + i, 8);
+      if (word & 0x8080808080808080ull) break;
+      i += 8;
+    }
+    if (i >= length) break;
+    if (s[i] < 0x80) {
+      ++i;
+      continue;
+    }
+    UChar32 c;
+    U8_NEXT(s, i, length, c);
+    if (c < 0) return false;
+  }
+  return true;
+}
+
+}  // namespace
 
 Charset::Decoder::Decoder(Charset charset)
     : kind_(charset.kind()), state_(std::make_unique<State>(icuName(kind_), "UTF-8")) {}
@@ -145,7 +190,25 @@ Charset::Decoder::Decoder(Charset charset)
 Charset::Decoder::~Decoder() = default;
 
 void Charset::Decoder::decode(std::string_view bytes, bool last, std::string& out) {
-  state_->run(bytes, last, out);
+  State& state = *state_;
+  if (kind_ != Kind::kUtf8 || !state.direct) {
+    state.run(bytes, last, out);
+    return;
+  }
+  std::string joined;
+  if (!state.pending.empty()) {
+    joined = std::move(state.pending) + std::string(bytes);
+    state.pending.clear();
+    bytes = joined;
+  }
+  size_t complete = last ? bytes.size() : completePrefix(bytes);
+  if (isValidUtf8(bytes.substr(0, complete))) {
+    out.append(bytes.substr(0, complete));
+    state.pending.assign(bytes.substr(complete));
+    return;
+  }
+  state.direct = false;
+  state.run(bytes, last, out);
 }
 
 struct Charset::Encoder::State : Pipe {

@@ -1,5 +1,8 @@
 #include "platform/Properties.h"
 
+#include <unicode/utf16.h>
+#include <unicode/utf8.h>
+
 #include <functional>
 
 #include "platform/Date.h"
@@ -27,6 +30,20 @@ class Properties::LineReader {
     }
     c = buffer_[position_++];
     return true;
+  }
+  // Takes the ordinary characters that follow in the buffer (up to a
+  // backslash or line end) in one piece.
+  void takeRun(std::u16string* line, bool& precedingBackslash) {
+    size_t end = position_;
+    while (end < buffer_.size()) {
+      char16_t c = buffer_[end];
+      if (c == '\\' || c == '\n' || c == '\r') break;
+      ++end;
+    }
+    if (end == position_) return;
+    if (line) line->append(buffer_, position_, end - position_);
+    position_ = end;
+    precedingBackslash = false;
   }
   bool atEnd() {
     char16_t c;
@@ -76,6 +93,7 @@ bool Properties::LineReader::readLine(std::u16string& line) {
     if (c != '\n' && c != '\r') {
       if (!commentLine) line.push_back(c);
       precedingBackslash = c == '\\' ? !precedingBackslash : false;
+      if (c != '\\') takeRun(commentLine ? nullptr : &line, precedingBackslash);
       continue;
     }
     // The end of a physical line.
@@ -112,15 +130,60 @@ int hexValue(char16_t c) {
   return -1;
 }
 
+// Appends UTF-16 code units as UTF-8, pairing surrogates; an unpaired one
+// becomes "?", as the platform's encoder writes it.
+class Utf8Builder {
+ public:
+  void add(char16_t c) {
+    if (c < 0x80 && !high_) {
+      out_.push_back(static_cast<char>(c));
+      return;
+    }
+    if (high_) {
+      char16_t high = high_;
+      high_ = 0;
+      if (U16_IS_TRAIL(c)) {
+        appendCodePoint(U16_GET_SUPPLEMENTARY(high, c));
+        return;
+      }
+      out_.push_back('?');
+    }
+    if (U16_IS_LEAD(c)) {
+      high_ = c;
+    } else if (U16_IS_TRAIL(c)) {
+      out_.push_back('?');
+    } else {
+      appendCodePoint(c);
+    }
+  }
+  std::string finish() {
+    if (high_) out_.push_back('?');
+    high_ = 0;
+    return std::move(out_);
+  }
+  void reserve(size_t n) { out_.reserve(n); }
+
+ private:
+  void appendCodePoint(UChar32 c) {
+    uint8_t bytes[4];
+    int32_t length = 0;
+    U8_APPEND_UNSAFE(bytes, length, c);
+    out_.append(reinterpret_cast<const char*>(bytes), static_cast<size_t>(length));
+  }
+
+  std::string out_;
+  char16_t high_ = 0;
+};
+
 // Resolves the escapes of one key or value.
 std::string unescape(std::u16string_view in) {
-  std::u16string out;
+  Utf8Builder out;
   out.reserve(in.size());
   size_t i = 0;
   while (i < in.size()) {
     char16_t c = in[i++];
     if (c != '\\') {
-      out.push_back(c);
+      out.add(c);
       continue;
     }
     if (i >= in.size()) break;  // a lone backslash at the end stands for nothing
@@ -133,16 +196,16 @@ std::string unescape(std::u16string_view in) {
         if (digit < 0) throw IllegalArgumentException("Malformed \\uxxxx encoding.");
         value = (value << 4) | digit;
       }
-      out.push_back(static_cast<char16_t>(value));
+      out.add(static_cast<char16_t>(value));
       continue;
     }
     if (c == 't') c = '\t';
     else if (c == 'r') c = '\r';
     else if (c == 'n') c = '\n';
     else if (c == 'f') c = '\f';
-    out.push_back(c);
+    out.add(c);
   }
-  return Strings::fromUtf16(out);
+  return out.finish();
 }
 
 const char kHex[] = "0123456789ABCDEF";
@@ -155,21 +218,37 @@ void appendUnicodeEscape(std::string& out, char16_t c) {
   out.push_back(kHex[c & 0xF]);
 }
 
-// The escaped form of a key (escapeSpace) or value, all in ASCII.
+// The escaped form of a key (escapeSpace) or value, all in ASCII. Works on
+// the UTF-8 bytes; a character beyond ASCII is escaped per UTF-16 code unit.
 std::string escape(std::string_view text, bool escapeSpace) {
-  std::u16string units = Strings::toUtf16(text);
   std::string out;
-  out.reserve(units.size() * 2);
-  for (size_t x = 0; x < units.size(); ++x) {
-    char16_t c = units[x];
+  out.reserve(text.size() + text.size() / 8 + 8);
+  const auto* s = reinterpret_cast<const uint8_t*>(text.data());
+  int32_t length = static_cast<int32_t>(text.size());
+  int32_t i = 0;
+  while (i < length) {
+    uint8_t c = s[i];
     if (c > 61 && c < 127) {
       if (c == '\\') out.push_back('\\');
       out.push_back(static_cast<char>(c));
+      ++i;
+      continue;
+    }
+    if (c >= 0x80) {
+      UChar32 cp;
+      U8_NEXT(s, i, length, cp);
+      if (cp < 0) cp = 0xFFFD;
+      if (cp >= 0x10000) {
+        appendUnicodeEscape(out, static_cast<char16_t>(U16_LEAD(cp)));
+        appendUnicodeEscape(out, static_cast<char16_t>(U16_TRAIL(cp)));
+      } else {
+        appendUnicodeEscape(out, static_cast<char16_t>(cp));
+      }
       continue;
     }
     switch (c) {
       case ' ':
-        if (x == 0 || escapeSpace) out.push_back('\\');
+        if (i == 0 || escapeSpace) out.push_back('\\');
         out.push_back(' ');
         break;
       case '\t': out += "\\t"; break;
@@ -190,6 +269,7 @@ std::string escape(std::string_view text, bool escapeSpace) {
           out.push_back(static_cast<char>(c));
         }
     }
+    ++i;
   }
   return out;
 }

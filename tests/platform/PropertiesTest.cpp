@@ -194,6 +194,8 @@ TEST(Properties, MalformedUnicodeEscapeFails) {
 
 TEST(Properties, LoadReadsBytesAsLatin1AndReadersAsText) {
   EXPECT_EQ(loadBytes("k=\xE4\n").get("k"), "\xC3\xA4");
+  // Escaped surrogates pair up; an unpaired one reads as "?".
+  EXPECT_EQ(loadBytes("k=\\uD83D\\uDE00|\\uD800x|\\uDC00").get("k"), "\xF0\x9F\x98\x80|?x|?");
   Properties fromText;
   ByteArrayInputStream in("k=\xC3\xA4\xE2\x82\xAC\\u0041\n");
   InputStreamReader reader(in, Charset::utf8());
