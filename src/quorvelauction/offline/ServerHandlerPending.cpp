@@ -10,7 +10,6 @@ namespace {
 const char kPending[] = "error:unknown function";
 }  // namespace
 
-std::string Server::Handler::auctionList(Properties&, int32_t) { return kPending; }
 std::string Server::Handler::onAuctionSubmitList(Properties&, int32_t) { return kPending; }
 std::string Server::Handler::update() { return kPending; }
 
@@ -18,7 +17,6 @@ std::string Server::Handler::onLogin(Properties&) { return kPending; }
 std::string Server::Handler::onLoadFile(Properties&) { return kPending; }
 std::string Server::Handler::onLoadUserFile(Properties&) { return kPending; }
 std::string Server::Handler::onSaveUserFile(Properties&) { return kPending; }
-std::string Server::Handler::onAuctionCreateId(Properties&) { return kPending; }
 std::string Server::Handler::onAuctionPreview(Properties&) { return kPending; }
 std::string Server::Handler::onOfflineSelectImages(Properties&) { return kPending; }
 std::string Server::Handler::onOfflineSelectImage(Properties&) { return kPending; }
@@ -30,9 +28,6 @@ std::string Server::Handler::onGetAccountBalance(Properties&) { return kPending;
 std::string Server::Handler::onRemoveImage(Properties&) { return kPending; }
 std::string Server::Handler::onGetCategories(Properties&) { return kPending; }
 std::string Server::Handler::onGetCharacteristicsSet(Properties&) { return kPending; }
-std::string Server::Handler::onAuctionSave(Properties&) { return kPending; }
-std::string Server::Handler::onAuctionLoad(Properties&) { return kPending; }
-std::string Server::Handler::onAuctionRemove(Properties&) { return kPending; }
 std::string Server::Handler::onGetUserData(Properties&) { return kPending; }
 std::string Server::Handler::onGetEbayUserData(Properties&) { return kPending; }
 std::string Server::Handler::onUpdateUserData(Properties&) { return kPending; }

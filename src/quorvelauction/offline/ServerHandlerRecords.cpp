@@ -1,0 +1,184 @@
+// The local auction record commands: save, load, remove, the next free
+// number and the three auction lists.
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "platform/Exceptions.h"
+#include "platform/Strings.h"
+#include "quorvelauction/offline/OfflineAuction.h"
+#include "quorvelauction/offline/ServerHandler.h"
+#include "xml/DocumentHelper.h"
+#include "xml/OutputFormat.h"
+#include "xml/XMLWriter.h"
+
+namespace quorvelauction::offline {
+
+namespace {
+
+using Record = OfflineAuction;
+
+// A parameter the command cannot do without; its absence reads as the
+// platform's number reading of a missing text.
+int32_t numberParameter(const platform::Properties& props, std::string_view key) {
+  std::optional<std::string> value = props.getProperty(key);
+  if (!value) throw platform::NumberFormatException("null");
+  return platform::Integers::parseInt(*value);
+}
+
+// The list orders. Each shares one truth cell that says ascending; in
+// descending order the second record is compared with the first.
+class Ordering {
+ public:
+  explicit Ordering(std::shared_ptr<bool> ascending) : ascending_(std::move(ascending)) {}
+  virtual ~Ordering() = default;
+  virtual int compare(const Record& a, const Record& b) const = 0;
+  bool before(const Record& a, const Record& b) const {
+    return (*ascending_ ? compare(a, b) : compare(b, a)) < 0;
+  }
+
+ protected:
+  template <class T>
+  static int sign(T a, T b) {
+    return a < b ? -1 : (a > b ? 1 : 0);
+  }
+
+ private:
+  std::shared_ptr<bool> ascending_;
+};
+
+class ByTitle : public Ordering {
+ public:
+  using Ordering::Ordering;
+  int compare(const Record& a, const Record& b) const override {
+    return platform::Strings::compareTo(a.title, b.title);
+  }
+};
+
+class ByCategory : public Ordering {
+ public:
+  using Ordering::Ordering;
+  int compare(const Record& a, const Record& b) const override { return sign(a.category, b.category); }
+};
+
+class ByMinimumBid : public Ordering {
+ public:
+  using Ordering::Ordering;
+  int compare(const Record& a, const Record& b) const override {
+    return sign(a.minimumBidCent, b.minimumBidCent);
+  }
+};
+
+class ByDate : public Ordering {
+ public:
+  using Ordering::Ordering;
+  int compare(const Record& a, const Record& b) const override { return sign(a.date, b.date); }
+};
+
+std::unique_ptr<Ordering> orderingFor(const std::optional<std::string>& sortBy,
+                                      std::shared_ptr<bool> ascending) {
+  if (sortBy == "title") return std::make_unique<ByTitle>(std::move(ascending));
+  if (sortBy == "category") return std::make_unique<ByCategory>(std::move(ascending));
+  if (sortBy == "minimumBid") return std::make_unique<ByMinimumBid>(std::move(ascending));
+  return std::make_unique<ByDate>(std::move(ascending));
+}
+
+}  // namespace
+
+std::string Server::Handler::onAuctionCreateId(Properties&) {
+  return std::to_string(OfflineAuction::createId());
+}
+
+std::string Server::Handler::onAuctionSave(Properties& props) {
+  int32_t id = numberParameter(props, "auctionIdString");
+  std::optional<std::string> xml = props.getProperty("xmlContent");
+  // A record cannot hold an absent text; fail before the table changes.
+  if (!xml) throw platform::NullPointerException("xmlContent missing");
+  std::shared_ptr<OfflineAuction> record = server_.auctions.with([&](auto& auctions) {
+    std::shared_ptr<OfflineAuction>& slot = auctions[id];
+    if (slot)
+      slot->setXmlContent(*xml);
+    else
+      slot = std::make_shared<OfflineAuction>(id, *xml);
+    return slot;
+  });
+  record->save();
+  return "ok";
+}
+
+std::string Server::Handler::onAuctionLoad(Properties& props) {
+  int32_t id = numberParameter(props, "auctionIdString");
+  try {
+    std::shared_ptr<OfflineAuction> record = OfflineAuction::load(id);
+    server_.auctions.with([&](auto& auctions) { auctions[id] = record; });
+    return record->getXmlContent();
+  } catch (const std::exception& e) {
+    platform::printStackTrace(e);
+    return "";
+  }
+}
+
+std::string Server::Handler::onAuctionRemove(Properties& props) {
+  std::optional<std::string> ids = props.getProperty("auctionIdString");
+  if (!ids) throw platform::NullPointerException("auctionIdString missing");
+  for (const std::string& part : platform::Strings::split(*ids, " ")) {
+    try {
+      int32_t id = platform::Integers::parseInt(part);
+      OfflineAuction::remove(id);
+      // A number handed out again must not inherit the removed auction's
+      // state or online id.
+      server_.auctions.with([&](auto& auctions) { auctions.erase(id); });
+      server_.auctionIdMapping.with([&](auto& mapping) { mapping.erase(id); });
+    } catch (const std::exception& e) {
+      platform::printStackTrace(e);
+    }
+  }
+  return "ok";
+}
+
+std::string Server::Handler::auctionList(Properties& props, int32_t state) {
+  int32_t limit = numberParameter(props, "limit");
+  xml::Document document = xml::DocumentHelper::createDocument();
+  xml::Element root = document.addElement("auctions");
+
+  std::vector<std::unique_ptr<OfflineAuction>> listed;
+  for (int32_t id : OfflineAuction::getAuctionIds()) {
+    std::shared_ptr<OfflineAuction> record =
+        server_.auctions.with([&](auto& auctions) -> std::shared_ptr<OfflineAuction> {
+          auto found = auctions.find(id);
+          return found == auctions.end() ? nullptr : found->second;
+        });
+    if (!record) {
+      try {
+        std::shared_ptr<OfflineAuction> loaded = OfflineAuction::load(id);
+        record = server_.auctions.with([&](auto& auctions) { return auctions.emplace(id, loaded).first->second; });
+      } catch (const std::exception& e) {
+        platform::printStackTrace(e);
+        continue;
+      }
+    }
+    if (record->getState() != state) continue;
+    if (limit == 0) break;
+    --limit;
+    // The columns are worked out on a copy: the shared record may be in use
+    // by other connections.
+    listed.push_back(std::make_unique<OfflineAuction>(*record));
+    listed.back()->setFromCollector(listed.back()->getXmlContent());
+  }
+
+  auto ascending = std::make_shared<bool>(props.getProperty("sortDirection") == "ascending");
+  std::unique_ptr<Ordering> ordering = orderingFor(props.getProperty("sortBy"), ascending);
+  std::stable_sort(listed.begin(), listed.end(), [&](const auto& a, const auto& b) {
+    return ordering->before(*a, *b);
+  });
+
+  for (const std::unique_ptr<OfflineAuction>& record : listed) {
+    xml::Element entry = root.addElement("auction");
+    entry.addElement("id").setText(std::to_string(record->getId()));
+    record->fillInto(entry);
+  }
+  return xml::XMLWriter(xml::OutputFormat::createCompactFormat()).toString(root);
+}
+
+}  // namespace quorvelauction::offline
