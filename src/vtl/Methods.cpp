@@ -1,0 +1,326 @@
+#include "vtl/Methods.h"
+
+#include <memory>
+
+#include "platform/Exceptions.h"
+#include "platform/Regex.h"
+#include "platform/Strings.h"
+#include "vtl/CharacterObject.h"
+#include "vtl/ClassObject.h"
+
+namespace vtl {
+
+namespace {
+
+using platform::Strings;
+
+bool isAscii(std::string_view s) {
+  for (char c : s) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
+// A text seen as Java sees it: a run of UTF-16 code units.
+class Units {
+ public:
+  explicit Units(const std::string& s) : utf8_(s), ascii_(isAscii(s)) {
+    if (!ascii_) utf16_ = Strings::toUtf16(s);
+  }
+  int32_t length() const {
+    return static_cast<int32_t>(ascii_ ? utf8_.size() : utf16_.size());
+  }
+  char16_t at(int32_t i) const {
+    return ascii_ ? static_cast<char16_t>(static_cast<unsigned char>(utf8_[i])) : utf16_[i];
+  }
+  std::string slice(int32_t begin, int32_t end) const {
+    if (ascii_) return utf8_.substr(begin, end - begin);
+    return Strings::fromUtf16(std::u16string_view(utf16_).substr(begin, end - begin));
+  }
+  const std::u16string& utf16() {
+    if (ascii_ && utf16_.empty() && !utf8_.empty()) utf16_ = Strings::toUtf16(utf8_);
+    return utf16_;
+  }
+
+ private:
+  const std::string& utf8_;
+  bool ascii_;
+  std::u16string utf16_;
+};
+
+[[noreturn]] void outOfRange(int64_t index) {
+  throw platform::IndexOutOfBoundsException("String index out of range: " + std::to_string(index));
+}
+
+// The text argument of a method that takes a String; null fails as Java's
+// methods fail on null.
+const std::string* textArg(std::span<const Value> args, size_t i) {
+  if (args[i].isNull()) throw platform::NullPointerException("null");
+  return args[i].isString() ? &args[i].asString() : nullptr;
+}
+
+int32_t indexOf(Units& hay, const std::u16string& needle, int32_t from) {
+  const std::u16string& h = hay.utf16();
+  if (from < 0) from = 0;
+  if (static_cast<size_t>(from) > h.size()) return needle.empty() ? static_cast<int32_t>(h.size()) : -1;
+  size_t found = h.find(needle, from);
+  return found == std::u16string::npos ? -1 : static_cast<int32_t>(found);
+}
+
+int32_t lastIndexOf(Units& hay, const std::u16string& needle, int32_t from) {
+  const std::u16string& h = hay.utf16();
+  if (from < 0) return -1;
+  size_t found = h.rfind(needle, static_cast<size_t>(from));
+  return found == std::u16string::npos ? -1 : static_cast<int32_t>(found);
+}
+
+// The needle of indexOf/lastIndexOf: a text, or an integer naming a code point.
+bool needleArg(const Value& arg, std::u16string& needle) {
+  if (arg.isNull()) throw platform::NullPointerException("null");
+  if (arg.isString()) {
+    needle = Strings::toUtf16(arg.asString());
+    return true;
+  }
+  if (arg.isInt()) {
+    int32_t cp = arg.asInt();
+    if (cp < 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+      needle.clear();  // no text holds it
+      return true;
+    }
+    needle = Strings::toUtf16(Strings::fromCodePoint(static_cast<char32_t>(cp)));
+    return true;
+  }
+  return false;
+}
+
+std::string javaReplace(const std::string& text, const std::string& target,
+                        const std::string& replacement) {
+  if (!target.empty()) return Strings::replace(text, target, replacement);
+  // An empty target stands between every two code units and at both ends.
+  std::u16string units = Strings::toUtf16(text);
+  std::u16string with = Strings::toUtf16(replacement);
+  std::u16string out = with;
+  for (char16_t u : units) {
+    out += u;
+    out += with;
+  }
+  return Strings::fromUtf16(out);
+}
+
+Value makeArray(std::vector<std::string> pieces) {
+  auto list = std::make_shared<List>();
+  list->arrayClass = "[Ljava.lang.String;";
+  list->items.reserve(pieces.size());
+  for (std::string& piece : pieces) list->items.emplace_back(std::move(piece));
+  return Value(std::move(list));
+}
+
+Value bytesOf(const std::string& s) {
+  auto list = std::make_shared<List>();
+  list->arrayClass = "[B";
+  for (char c : s) list->items.emplace_back(static_cast<int32_t>(static_cast<signed char>(c)));
+  return Value(std::move(list));
+}
+
+bool stringMethod(const std::string& s, std::string_view name, std::span<const Value> args,
+                  Value& result) {
+  size_t argc = args.size();
+  auto intArg = [&](size_t i) { return args[i].isInt(); };
+  if (argc == 0) {
+    if (name == "length") {
+      result = Value(static_cast<int32_t>(Strings::utf16Length(s)));
+    } else if (name == "toUpperCase") {
+      result = Value(Strings::toUpperCase(s));
+    } else if (name == "toLowerCase") {
+      result = Value(Strings::toLowerCase(s));
+    } else if (name == "trim") {
+      result = Value(Strings::trim(s));
+    } else if (name == "getBytes") {
+      result = bytesOf(s);
+    } else {
+      return false;
+    }
+    return true;
+  }
+  if (name == "substring" && argc <= 2 && intArg(0) && (argc == 1 || intArg(1))) {
+    Units units(s);
+    int32_t begin = args[0].asInt();
+    int32_t end = argc == 2 ? args[1].asInt() : units.length();
+    if (begin < 0) outOfRange(begin);
+    if (end > units.length()) outOfRange(end);
+    if (begin > end) outOfRange(end - begin);
+    result = Value(units.slice(begin, end));
+    return true;
+  }
+  if ((name == "indexOf" || name == "lastIndexOf") && argc <= 2 && (argc == 1 || intArg(1))) {
+    std::u16string needle;
+    if (!needleArg(args[0], needle)) return false;
+    Units units(s);
+    if (needle.empty() && args[0].isInt()) {
+      result = Value(-1);
+    } else if (name == "indexOf") {
+      result = Value(indexOf(units, needle, argc == 2 ? args[1].asInt() : 0));
+    } else {
+      result = Value(lastIndexOf(units, needle, argc == 2 ? args[1].asInt() : units.length()));
+    }
+    return true;
+  }
+  if (name == "charAt" && argc == 1 && intArg(0)) {
+    Units units(s);
+    int32_t i = args[0].asInt();
+    if (i < 0 || i >= units.length()) outOfRange(i);
+    result = Value(std::make_shared<CharacterObject>(units.at(i)));
+    return true;
+  }
+  if (name == "equalsIgnoreCase" && argc == 1) {
+    if (args[0].isNull()) {
+      result = Value(false);
+      return true;
+    }
+    if (!args[0].isString()) return false;
+    result = Value(Strings::equalsIgnoreCase(s, args[0].asString()));
+    return true;
+  }
+  if ((name == "startsWith" || name == "endsWith" || name == "concat" || name == "matches" ||
+       name == "compareTo") &&
+      argc == 1) {
+    const std::string* arg = textArg(args, 0);
+    if (!arg) return false;
+    if (name == "startsWith") {
+      result = Value(Strings::startsWith(s, *arg));
+    } else if (name == "endsWith") {
+      result = Value(Strings::endsWith(s, *arg));
+    } else if (name == "concat") {
+      result = Value(s + *arg);
+    } else if (name == "matches") {
+      result = Value(platform::Regex::matches(*arg, s));
+    } else {
+      result = Value(static_cast<int32_t>(Strings::compareTo(s, *arg)));
+    }
+    return true;
+  }
+  if ((name == "replace" || name == "replaceAll" || name == "replaceFirst") && argc == 2) {
+    const std::string* a = textArg(args, 0);
+    const std::string* b = textArg(args, 1);
+    if (!a || !b) return false;
+    if (name == "replace") {
+      result = Value(javaReplace(s, *a, *b));
+    } else if (name == "replaceAll") {
+      result = Value(platform::Regex::replaceAll(s, *a, *b));
+    } else {
+      result = Value(platform::Regex::replaceFirst(s, *a, *b));
+    }
+    return true;
+  }
+  if (name == "split" && argc <= 2 && (argc == 1 || intArg(1))) {
+    const std::string* regex = textArg(args, 0);
+    if (!regex) return false;
+    result = makeArray(platform::Regex::split(s, *regex, argc == 2 ? args[1].asInt() : 0));
+    return true;
+  }
+  return false;
+}
+
+bool intMethod(int32_t i, std::string_view name, std::span<const Value> args, Value& result) {
+  if (name == "intValue" && args.empty()) {
+    result = Value(i);
+    return true;
+  }
+  return false;
+}
+
+bool boolMethod(bool b, std::string_view name, std::span<const Value> args, Value& result) {
+  if (name == "booleanValue" && args.empty()) {
+    result = Value(b);
+    return true;
+  }
+  return false;
+}
+
+bool listMethod(const List& list, std::string_view name, std::span<const Value> args,
+                Value& result) {
+  if (args.empty()) {
+    if (name == "size") {
+      result = Value(static_cast<int32_t>(list.items.size()));
+    } else if (name == "isEmpty") {
+      result = Value(list.items.empty());
+    } else {
+      return false;
+    }
+    return true;
+  }
+  if (args.size() != 1) return false;
+  if (name == "get") {
+    if (!args[0].isInt()) return false;
+    int32_t i = args[0].asInt();
+    if (i < 0 || static_cast<size_t>(i) >= list.items.size()) {
+      throw platform::IndexOutOfBoundsException("Index: " + std::to_string(i) +
+                                                ", Size: " + std::to_string(list.items.size()));
+    }
+    result = list.items[i];
+    return true;
+  }
+  if (name == "contains") {
+    bool found = false;
+    for (const Value& item : list.items) {
+      if (item.equals(args[0])) {
+        found = true;
+        break;
+      }
+    }
+    result = Value(found);
+    return true;
+  }
+  return false;
+}
+
+// What every value answers.
+bool commonMethod(const Value& target, std::string_view name, std::span<const Value> args,
+                  Value& result) {
+  if (args.empty()) {
+    if (name == "getClass") {
+      result = Value(std::make_shared<ClassObject>(target.className()));
+      return true;
+    }
+    if (name == "toString") {
+      result = Value(target.toString());
+      return true;
+    }
+    return false;
+  }
+  if (name == "equals" && args.size() == 1) {
+    result = Value(target.equals(args[0]));
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool Methods::invoke(const Value& target, std::string_view name, std::span<const Value> args,
+                     Value& result) {
+  result = Value();
+  bool found = false;
+  switch (target.kind()) {
+    case Value::Kind::kNull:
+      return false;
+    case Value::Kind::kString:
+      found = stringMethod(target.asString(), name, args, result);
+      break;
+    case Value::Kind::kInt:
+      found = intMethod(target.asInt(), name, args, result);
+      break;
+    case Value::Kind::kBool:
+      found = boolMethod(target.asBool(), name, args, result);
+      break;
+    case Value::Kind::kList:
+      found = listMethod(*target.asList(), name, args, result);
+      break;
+    case Value::Kind::kObject:
+      found = target.asObject()->invoke(name, args, result);
+      break;
+  }
+  return found || commonMethod(target, name, args, result);
+}
+
+}  // namespace vtl

@@ -1,0 +1,150 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "vtl/Arena.h"
+#include "vtl/Value.h"
+
+namespace vtl {
+
+class Renderer;
+
+// The parsed form of a template: statements (Node) that write output and
+// expressions (Expr) that compute values. Nodes live in their template's
+// Arena, point at each other with plain pointers and at the template's text
+// with string_views; none owns another, so a template of any depth is freed
+// without recursion. Render and eval are implemented in Renderer.cpp.
+
+struct Node {
+  uint32_t offset = 0;  // where it starts in the template text
+  virtual void render(Renderer& r) const = 0;
+};
+
+struct Expr {
+  uint32_t offset = 0;
+  // The value, either stored in scratch or living elsewhere (a context
+  // value); valid until the context changes.
+  virtual const Value& eval(Renderer& r, Value& scratch) const = 0;
+};
+
+struct Block : Node {
+  Span<Node*> children;
+  void render(Renderer& r) const override;
+};
+
+struct TextNode : Node {
+  std::string_view text;
+  void render(Renderer& r) const override;
+};
+
+// One step of a reference chain: .name or .name(args).
+struct Step {
+  std::string_view name;
+  bool method = false;
+  Span<Expr*> args;
+  // Property forms, tried in this order: getName, getname, isName.
+  std::string_view getter;
+  std::string_view lowerGetter;
+  std::string_view isGetter;
+};
+
+struct ReferenceExpr : Expr {
+  std::string_view literal;  // as written, from "$" on
+  std::string_view root;
+  Span<Step> steps;
+  bool quiet = false;
+  const Value& eval(Renderer& r, Value& scratch) const override;
+};
+
+// A reference in the text, with the backslashes written before it.
+struct ReferenceNode : Node {
+  const ReferenceExpr* ref = nullptr;
+  uint32_t backslashes = 0;
+  void render(Renderer& r) const override;
+};
+
+struct LiteralExpr : Expr {
+  Value value;
+  const Value& eval(Renderer&, Value&) const override { return value; }
+};
+
+// A double-quoted text with references or directives in it.
+struct InterpolatedExpr : Expr {
+  const Block* body = nullptr;
+  const Value& eval(Renderer& r, Value& scratch) const override;
+};
+
+struct ListExpr : Expr {
+  Span<Expr*> items;
+  const Value& eval(Renderer& r, Value& scratch) const override;
+};
+
+struct RangeExpr : Expr {
+  const Expr* from = nullptr;
+  const Expr* to = nullptr;
+  const Value& eval(Renderer& r, Value& scratch) const override;
+};
+
+enum class BinaryOp : uint8_t { kOr, kAnd, kEq, kNe, kLt, kGt, kLe, kGe, kAdd, kSub, kMul, kDiv, kMod };
+
+struct ChainLink {
+  BinaryOp op = BinaryOp::kOr;
+  const Expr* operand = nullptr;
+};
+
+// Operands of one precedence level joined left to right ("a + b - c"), kept
+// flat so that a long chain is evaluated in a loop, not by recursion.
+struct ChainExpr : Expr {
+  const Expr* first = nullptr;
+  Span<ChainLink> links;
+  const Value& eval(Renderer& r, Value& scratch) const override;
+};
+
+struct NotExpr : Expr {
+  const Expr* operand = nullptr;
+  const Value& eval(Renderer& r, Value& scratch) const override;
+};
+
+struct SetNode : Node {
+  const ReferenceExpr* target = nullptr;
+  const Expr* value = nullptr;
+  void render(Renderer& r) const override;
+};
+
+struct IfBranch {
+  const Expr* condition = nullptr;
+  const Block* body = nullptr;
+};
+
+struct IfNode : Node {
+  Span<IfBranch> branches;
+  const Block* otherwise = nullptr;
+  void render(Renderer& r) const override;
+};
+
+struct ForeachNode : Node {
+  std::string_view variable;
+  const Expr* items = nullptr;
+  const Block* body = nullptr;
+  void render(Renderer& r) const override;
+};
+
+struct IncludeNode : Node {
+  Span<Expr*> names;
+  void render(Renderer& r) const override;
+};
+
+struct ParseNode : Node {
+  const Expr* name = nullptr;
+  void render(Renderer& r) const override;
+};
+
+struct MacroCallNode : Node {
+  std::string_view name;
+  Span<Expr*> args;
+  std::string_view literal;  // the call as written, rendered when it cannot run
+  void render(Renderer& r) const override;
+};
+
+}  // namespace vtl

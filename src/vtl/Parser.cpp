@@ -1,0 +1,785 @@
+#include "vtl/Parser.h"
+
+#include <cctype>
+#include <charconv>
+
+#include "vtl/Exceptions.h"
+
+namespace vtl {
+
+namespace {
+
+// How deep blocks, parentheses, lists, method arguments and interpolated
+// texts may nest in one template.
+constexpr int kMaxNesting = 100;
+
+bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isIdentifierChar(char c) { return isLetter(c) || isDigit(c) || c == '-' || c == '_'; }
+bool isWordChar(char c) { return isLetter(c) || isDigit(c) || c == '_'; }
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
+bool isTextChar(char c) { return c != '$' && c != '#' && c != '\\'; }
+
+bool isDirectiveWord(std::string_view w) {
+  return w == "set" || w == "if" || w == "elseif" || w == "else" || w == "end" || w == "foreach" ||
+         w == "include" || w == "parse" || w == "macro" || w == "stop";
+}
+
+}  // namespace
+
+class Parser::Nesting {
+ public:
+  Nesting(Parser& parser, size_t offset) : parser_(parser) {
+    if (++parser_.depth_ > kMaxNesting) parser_.fail(offset, "nesting deeper than 100 levels");
+  }
+  ~Nesting() { --parser_.depth_; }
+
+ private:
+  Parser& parser_;
+};
+
+Parser::Parser(std::shared_ptr<Template> tmpl, MacroTable& macros)
+    : template_(std::move(tmpl)),
+      macros_(macros),
+      arena_(template_->arena()),
+      text_(template_->text()),
+      end_(text_.size()) {}
+
+void Parser::parse() {
+  BlockResult top = parseBlock();
+  if (top.end != End::kEof) fail(top.endOffset);
+  template_->setRoot(top.block);
+}
+
+// ---- errors ----
+
+void Parser::fail(size_t offset) const {
+  std::string token;
+  if (offset >= end_) {
+    token = "<EOF>";
+  } else {
+    size_t stop = offset;
+    while (stop < end_ && stop - offset < 30 && !isSpace(text_[stop]) &&
+           (stop == offset || (text_[stop] != '$' && text_[stop] != '#')))
+      ++stop;
+    if (stop == offset) stop = offset + 1;
+    token = std::string(text_.substr(offset, stop - offset));
+  }
+  fail(offset, "Encountered \"" + token + "\"");
+}
+
+void Parser::fail(size_t offset, const std::string& what) const {
+  int line = 1;
+  int column = 1;
+  size_t limit = offset < text_.size() ? offset : text_.size();
+  for (size_t i = 0; i < limit; ++i) {
+    char c = text_[i];
+    if (c == '\n' || (c == '\r' && (i + 1 >= text_.size() || text_[i + 1] != '\n'))) {
+      ++line;
+      column = 1;
+    } else if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) {
+      ++column;
+    }
+  }
+  const std::string& name = template_->getName();
+  throw ParseErrorException(what + " at line " + std::to_string(line) + ", column " +
+                                std::to_string(column) + " of " + name,
+                            name, line, column);
+}
+
+std::string_view Parser::intern(std::string text) {
+  char* copy = static_cast<char*>(arena_.allocate(text.size() + 1, 1));
+  text.copy(copy, text.size());
+  copy[text.size()] = '\0';
+  return std::string_view(copy, text.size());
+}
+
+// ---- text level ----
+
+Parser::BlockResult Parser::parseBlock() {
+  Nesting nesting(*this, pos_);
+  std::vector<Node*> nodes;
+  BlockResult result{nullptr, End::kEof, end_};
+  while (pos_ < end_) {
+    char c = text_[pos_];
+    if (c == '$') {
+      size_t at = pos_;
+      const ReferenceExpr* ref = parseReference(at);
+      if (ref) {
+        auto* node = arena_.make<ReferenceNode>();
+        node->offset = static_cast<uint32_t>(at);
+        node->ref = ref;
+        nodes.push_back(node);
+      } else {
+        emitText(nodes, at, at + 1);
+        pos_ = at + 1;
+      }
+    } else if (c == '#') {
+      if (parseHash(nodes, result)) break;
+    } else if (c == '\\') {
+      parseBackslashes(nodes);
+    } else {
+      // A text run that starts with blanks before "#set(" gives the blanks to
+      // the #set, which drops them.
+      if (isBlank(c)) {
+        size_t p = pos_;
+        while (p < end_ && isBlank(text_[p])) ++p;
+        if (lookingAtSet(p)) {
+          pos_ = p;
+          continue;
+        }
+      }
+      size_t start = pos_;
+      while (pos_ < end_ && isTextChar(text_[pos_])) ++pos_;
+      emitText(nodes, start, pos_);
+    }
+  }
+  auto* block = arena_.make<Block>();
+  block->children = arena_.copy(nodes);
+  result.block = block;
+  return result;
+}
+
+bool Parser::lookingAtSet(size_t at) const {
+  if (at >= end_ || text_[at] != '#') return false;
+  size_t p = at + 1;
+  if (text_.compare(p, 4, "{set") == 0 && p + 4 < end_ && text_[p + 4] == '}') {
+    p += 5;
+  } else if (text_.compare(p, 3, "set") == 0) {
+    p += 3;
+  } else {
+    return false;
+  }
+  while (p < end_ && isBlank(text_[p])) ++p;
+  return p < end_ && text_[p] == '(';
+}
+
+void Parser::emitText(std::vector<Node*>& nodes, size_t from, size_t to) {
+  if (from >= to) return;
+  if (!nodes.empty()) {
+    if (auto* last = dynamic_cast<TextNode*>(nodes.back())) {
+      if (last->text.data() + last->text.size() == text_.data() + from) {
+        last->text = std::string_view(last->text.data(), last->text.size() + (to - from));
+        return;
+      }
+    }
+  }
+  auto* node = arena_.make<TextNode>();
+  node->offset = static_cast<uint32_t>(from);
+  node->text = text_.substr(from, to - from);
+  nodes.push_back(node);
+}
+
+size_t Parser::wordEnd(size_t at) const {
+  size_t p = at;
+  if (p < end_ && isLetter(text_[p])) {
+    while (p < end_ && isWordChar(text_[p])) ++p;
+  }
+  return p;
+}
+
+// At "#": a comment, a directive, a block end, a macro call or plain text.
+// Returns true when the block ends here (result says how).
+bool Parser::parseHash(std::vector<Node*>& nodes, BlockResult& result) {
+  size_t at = pos_;
+  size_t p = at + 1;
+  if (p < end_ && text_[p] == '#') {
+    while (p < end_ && text_[p] != '\n' && text_[p] != '\r') ++p;
+    if (p < end_) p += (text_[p] == '\r' && p + 1 < end_ && text_[p + 1] == '\n') ? 2 : 1;
+    pos_ = p;
+    return false;
+  }
+  if (p < end_ && text_[p] == '*') {
+    size_t close = text_.find("*#", p + 1);
+    if (close == std::string_view::npos || close + 2 > end_) fail(end_, "Unterminated comment started");
+    pos_ = close + 2;
+    return false;
+  }
+  bool formal = p < end_ && text_[p] == '{';
+  size_t wordStart = formal ? p + 1 : p;
+  size_t wordStop = wordEnd(wordStart);
+  size_t after = wordStop;
+  if (formal) {
+    if (wordStop == wordStart || wordStop >= end_ || text_[wordStop] != '}') {
+      emitText(nodes, at, at + 1);
+      pos_ = at + 1;
+      return false;
+    }
+    after = wordStop + 1;
+  }
+  if (wordStop == wordStart) {
+    emitText(nodes, at, at + 1);
+    pos_ = at + 1;
+    return false;
+  }
+  return parseDirective(nodes, text_.substr(wordStart, wordStop - wordStart), at, after, result);
+}
+
+bool Parser::parseDirective(std::vector<Node*>& nodes, std::string_view word, size_t at,
+                            size_t after, BlockResult& result) {
+  pos_ = after;
+  if (word == "end" || word == "else") {
+    eatLineEnd();
+    result.end = word == "end" ? End::kEnd : End::kElse;
+    result.endOffset = at;
+    return true;
+  }
+  if (word == "elseif") {
+    result.end = End::kElseIf;
+    result.endOffset = at;
+    return true;
+  }
+  if (word == "stop") {
+    // Nothing after #stop is read.
+    end_ = at;
+    pos_ = at;
+    return false;
+  }
+  Node* node = nullptr;
+  if (word == "set") {
+    node = parseSet(at);
+  } else if (word == "if") {
+    node = parseIf(at);
+  } else if (word == "foreach") {
+    node = parseForeach(at);
+  } else if (word == "include") {
+    node = parseInclude(at);
+  } else if (word == "parse") {
+    node = parseParse(at);
+  } else if (word == "macro") {
+    parseMacroDefinition(at);
+    return false;
+  } else if (macros_.contains(word)) {
+    size_t p = after;
+    while (p < end_ && isBlank(text_[p])) ++p;
+    if (p < end_ && text_[p] == '(') {
+      pos_ = p;
+      node = parseMacroCall(word, at);
+    }
+  }
+  if (!node) {
+    // Not a directive: the text stays as written.
+    emitText(nodes, at, after);
+    pos_ = after;
+    return false;
+  }
+  node->offset = static_cast<uint32_t>(at);
+  nodes.push_back(node);
+  return false;
+}
+
+// A run of backslashes: before a reference or a directive it escapes (pairs
+// give one backslash each, an odd one makes the reference or directive plain
+// text); elsewhere it is plain text.
+void Parser::parseBackslashes(std::vector<Node*>& nodes) {
+  size_t start = pos_;
+  size_t p = pos_;
+  while (p < end_ && text_[p] == '\\') ++p;
+  size_t count = p - start;
+  if (p < end_ && text_[p] == '$') {
+    pos_ = p;
+    const ReferenceExpr* ref = parseReference(p);
+    if (ref) {
+      auto* node = arena_.make<ReferenceNode>();
+      node->offset = static_cast<uint32_t>(start);
+      node->ref = ref;
+      node->backslashes = static_cast<uint32_t>(count);
+      nodes.push_back(node);
+      return;
+    }
+    emitText(nodes, start, p);
+    return;
+  }
+  if (p < end_ && text_[p] == '#') {
+    size_t q = p + 1;
+    bool formal = q < end_ && text_[q] == '{';
+    size_t wordStart = formal ? q + 1 : q;
+    size_t wordStop = wordEnd(wordStart);
+    size_t after = wordStop;
+    bool valid = wordStop > wordStart;
+    if (valid && formal) {
+      valid = wordStop < end_ && text_[wordStop] == '}';
+      after = wordStop + 1;
+    }
+    std::string_view word = text_.substr(wordStart, wordStop - wordStart);
+    if (valid && (isDirectiveWord(word) || macros_.contains(word))) {
+      // Keep one backslash per pair; the odd one turns the directive to text.
+      auto* half = arena_.make<TextNode>();
+      half->offset = static_cast<uint32_t>(start);
+      half->text = text_.substr(start, count / 2);
+      if (!half->text.empty()) nodes.push_back(half);
+      if (count % 2 == 1) {
+        auto* plain = arena_.make<TextNode>();
+        plain->offset = static_cast<uint32_t>(p);
+        plain->text = text_.substr(p, after - p);
+        nodes.push_back(plain);
+        pos_ = after;
+      } else {
+        pos_ = p;
+      }
+      return;
+    }
+  }
+  emitText(nodes, start, p);
+  pos_ = p;
+}
+
+// ---- references ----
+
+// A reference at offset ("$" [!] [{] name (.name | .name(args))* [}]), or
+// nullptr when the text there only looks like one.
+const ReferenceExpr* Parser::parseReference(size_t offset) {
+  size_t p = offset + 1;
+  bool quiet = false;
+  if (p < end_ && text_[p] == '!') {
+    quiet = true;
+    ++p;
+  }
+  bool formal = false;
+  if (p < end_ && text_[p] == '{') {
+    formal = true;
+    ++p;
+  }
+  if (p >= end_ || !isLetter(text_[p])) return nullptr;
+  size_t rootStart = p;
+  while (p < end_ && isIdentifierChar(text_[p])) ++p;
+  auto* ref = arena_.make<ReferenceExpr>();
+  ref->offset = static_cast<uint32_t>(offset);
+  ref->quiet = quiet;
+  ref->root = text_.substr(rootStart, p - rootStart);
+  std::vector<Step> steps;
+  while (p + 1 < end_ && text_[p] == '.' && isLetter(text_[p + 1])) {
+    size_t nameStart = p + 1;
+    size_t q = nameStart;
+    while (q < end_ && isIdentifierChar(text_[q])) ++q;
+    Step step;
+    step.name = text_.substr(nameStart, q - nameStart);
+    if (q < end_ && text_[q] == '(') {
+      Nesting nesting(*this, q);
+      step.method = true;
+      pos_ = q + 1;
+      skipSpace();
+      std::vector<Expr*> args;
+      if (pos_ < end_ && text_[pos_] == ')') {
+        ++pos_;
+      } else {
+        while (true) {
+          args.push_back(parsePrimary());
+          skipSpace();
+          if (pos_ < end_ && text_[pos_] == ',') {
+            ++pos_;
+            skipSpace();
+            continue;
+          }
+          if (pos_ < end_ && text_[pos_] == ')') {
+            ++pos_;
+            break;
+          }
+          fail(pos_);
+        }
+      }
+      step.args = arena_.copy(args);
+      q = pos_;
+    } else {
+      std::string upper(step.name);
+      upper[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(upper[0])));
+      step.getter = intern("get" + upper);
+      step.lowerGetter = intern("get" + std::string(step.name));
+      step.isGetter = intern("is" + upper);
+    }
+    steps.push_back(step);
+    p = q;
+  }
+  if (formal) {
+    if (p >= end_ || text_[p] != '}') fail(p);
+    ++p;
+  }
+  ref->steps = arena_.copy(steps);
+  ref->literal = text_.substr(offset, p - offset);
+  pos_ = p;
+  return ref;
+}
+
+// ---- directives ----
+
+void Parser::skipSpace() {
+  while (pos_ < end_ && isSpace(text_[pos_])) ++pos_;
+}
+
+void Parser::skipBlanks() {
+  while (pos_ < end_ && isBlank(text_[pos_])) ++pos_;
+}
+
+bool Parser::atWord(std::string_view word) const {
+  return text_.compare(pos_, word.size(), word) == 0 &&
+         (pos_ + word.size() >= end_ || !isIdentifierChar(text_[pos_ + word.size()]));
+}
+
+void Parser::openParen(size_t directiveOffset) {
+  skipBlanks();
+  if (pos_ >= end_ || text_[pos_] != '(') fail(pos_ >= end_ ? end_ : directiveOffset);
+  ++pos_;
+}
+
+void Parser::closeParen() {
+  skipSpace();
+  if (pos_ >= end_ || text_[pos_] != ')') fail(pos_);
+  ++pos_;
+  eatLineEnd();
+}
+
+// A directive's closing ")" (and "#end", "#else") takes the rest of its line
+// when only blanks and the line break follow.
+void Parser::eatLineEnd() {
+  size_t p = pos_;
+  while (p < end_ && isBlank(text_[p])) ++p;
+  if (p < end_ && text_[p] == '\n') {
+    pos_ = p + 1;
+  } else if (p < end_ && text_[p] == '\r') {
+    pos_ = (p + 1 < end_ && text_[p + 1] == '\n') ? p + 2 : p + 1;
+  }
+}
+
+const Block* Parser::parseBody(End expected, size_t directiveOffset) {
+  BlockResult body = parseBlock();
+  if (body.end != expected) {
+    if (body.end == End::kEof) fail(end_);
+    fail(body.endOffset);
+  }
+  (void)directiveOffset;
+  return body.block;
+}
+
+Node* Parser::parseSet(size_t offset) {
+  openParen(offset);
+  skipSpace();
+  size_t at = pos_;
+  if (at >= end_ || text_[at] != '$') fail(at);
+  const ReferenceExpr* target = parseReference(at);
+  if (!target) fail(at);
+  skipSpace();
+  if (pos_ >= end_ || text_[pos_] != '=') fail(pos_);
+  ++pos_;
+  auto* node = arena_.make<SetNode>();
+  node->target = target;
+  node->value = parseExpression();
+  closeParen();
+  return node;
+}
+
+Node* Parser::parseIf(size_t offset) {
+  auto* node = arena_.make<IfNode>();
+  std::vector<IfBranch> branches;
+  openParen(offset);
+  const Expr* condition = parseExpression();
+  closeParen();
+  while (true) {
+    BlockResult body = parseBlock();
+    branches.push_back(IfBranch{condition, body.block});
+    if (body.end == End::kEnd) break;
+    if (body.end == End::kEof) fail(end_);
+    if (body.end == End::kElse) {
+      node->otherwise = parseBody(End::kEnd, body.endOffset);
+      break;
+    }
+    openParen(body.endOffset);  // #elseif
+    condition = parseExpression();
+    closeParen();
+  }
+  node->branches = arena_.copy(branches);
+  return node;
+}
+
+Node* Parser::parseForeach(size_t offset) {
+  openParen(offset);
+  skipSpace();
+  size_t at = pos_;
+  if (at >= end_ || text_[at] != '$') fail(at);
+  const ReferenceExpr* variable = parseReference(at);
+  if (!variable || !variable->steps.empty()) fail(at);
+  skipSpace();
+  if (!atWord("in")) fail(pos_);
+  pos_ += 2;
+  auto* node = arena_.make<ForeachNode>();
+  node->variable = variable->root;
+  skipSpace();
+  node->items = parsePrimary();
+  closeParen();
+  node->body = parseBody(End::kEnd, offset);
+  return node;
+}
+
+// Arguments of #include, #parse and macro calls: values separated by blanks
+// or commas, up to the closing ")".
+std::vector<Expr*> Parser::parseArguments() {
+  std::vector<Expr*> args;
+  while (true) {
+    skipSpace();
+    if (pos_ < end_ && text_[pos_] == ',') {
+      ++pos_;
+      continue;
+    }
+    if (pos_ >= end_) fail(end_);
+    if (text_[pos_] == ')') break;
+    args.push_back(parsePrimary());
+  }
+  closeParen();
+  return args;
+}
+
+Node* Parser::parseInclude(size_t offset) {
+  openParen(offset);
+  auto* node = arena_.make<IncludeNode>();
+  node->names = arena_.copy(parseArguments());
+  return node;
+}
+
+Node* Parser::parseParse(size_t offset) {
+  openParen(offset);
+  std::vector<Expr*> args = parseArguments();
+  if (args.size() != 1) fail(offset, "#parse takes one argument");
+  auto* node = arena_.make<ParseNode>();
+  node->name = args[0];
+  return node;
+}
+
+void Parser::parseMacroDefinition(size_t offset) {
+  openParen(offset);
+  skipSpace();
+  size_t nameStart = pos_;
+  size_t nameStop = wordEnd(nameStart);
+  if (nameStop == nameStart) fail(nameStart);
+  auto macro = std::make_shared<Macro>();
+  macro->name = std::string(text_.substr(nameStart, nameStop - nameStart));
+  pos_ = nameStop;
+  while (true) {
+    skipSpace();
+    if (pos_ < end_ && text_[pos_] == ',') {
+      ++pos_;
+      continue;
+    }
+    if (pos_ >= end_) fail(end_);
+    if (text_[pos_] == ')') break;
+    size_t at = pos_;
+    const ReferenceExpr* param = text_[at] == '$' ? parseReference(at) : nullptr;
+    if (!param || !param->steps.empty() || param->quiet) fail(at);
+    macro->parameters.emplace_back(param->root);
+  }
+  closeParen();
+  macro->body = parseBody(End::kEnd, offset);
+  macro->owner = template_;
+  macros_.add(std::move(macro));
+}
+
+Node* Parser::parseMacroCall(std::string_view name, size_t offset) {
+  ++pos_;  // "("
+  auto* node = arena_.make<MacroCallNode>();
+  node->name = name;
+  node->args = arena_.copy(parseArguments());
+  node->literal = text_.substr(offset, pos_ - offset);
+  return node;
+}
+
+// ---- expressions ----
+
+Expr* Parser::parseExpression() { return parseChain(0); }
+
+// Precedence levels, loosest first: || && (== !=) (< > <= >=) (+ -) (* / %).
+Expr* Parser::parseChain(int level) {
+  if (level == 6) return parseUnary();
+  size_t start = pos_;
+  Expr* first = parseChain(level + 1);
+  std::vector<ChainLink> links;
+  BinaryOp op;
+  while (matchOperator(level, op)) {
+    links.push_back(ChainLink{op, parseChain(level + 1)});
+  }
+  if (links.empty()) return first;
+  auto* chain = arena_.make<ChainExpr>();
+  chain->offset = static_cast<uint32_t>(start);
+  chain->first = first;
+  chain->links = arena_.copy(links);
+  return chain;
+}
+
+bool Parser::matchOperator(int level, BinaryOp& op) {
+  skipSpace();
+  if (pos_ >= end_) return false;
+  char c = text_[pos_];
+  char d = pos_ + 1 < end_ ? text_[pos_ + 1] : '\0';
+  auto take = [&](size_t n, BinaryOp o) {
+    pos_ += n;
+    op = o;
+    return true;
+  };
+  switch (level) {
+    case 0:
+      if (c == '|' && d == '|') return take(2, BinaryOp::kOr);
+      if (atWord("or")) return take(2, BinaryOp::kOr);
+      return false;
+    case 1:
+      if (c == '&' && d == '&') return take(2, BinaryOp::kAnd);
+      if (atWord("and")) return take(3, BinaryOp::kAnd);
+      return false;
+    case 2:
+      if (c == '=' && d == '=') return take(2, BinaryOp::kEq);
+      if (c == '!' && d == '=') return take(2, BinaryOp::kNe);
+      if (atWord("eq")) return take(2, BinaryOp::kEq);
+      if (atWord("ne")) return take(2, BinaryOp::kNe);
+      return false;
+    case 3:
+      if (c == '<' && d == '=') return take(2, BinaryOp::kLe);
+      if (c == '>' && d == '=') return take(2, BinaryOp::kGe);
+      if (c == '<') return take(1, BinaryOp::kLt);
+      if (c == '>') return take(1, BinaryOp::kGt);
+      if (atWord("lt")) return take(2, BinaryOp::kLt);
+      if (atWord("gt")) return take(2, BinaryOp::kGt);
+      if (atWord("le")) return take(2, BinaryOp::kLe);
+      if (atWord("ge")) return take(2, BinaryOp::kGe);
+      return false;
+    case 4:
+      if (c == '+') return take(1, BinaryOp::kAdd);
+      // "-" right before a digit is the sign of a number, not a minus.
+      if (c == '-' && !isDigit(d)) return take(1, BinaryOp::kSub);
+      return false;
+    case 5:
+      if (c == '*') return take(1, BinaryOp::kMul);
+      if (c == '/') return take(1, BinaryOp::kDiv);
+      if (c == '%') return take(1, BinaryOp::kMod);
+      return false;
+  }
+  return false;
+}
+
+Expr* Parser::parseUnary() {
+  skipSpace();
+  size_t at = pos_;
+  bool bang = at < end_ && text_[at] == '!' && !(at + 1 < end_ && text_[at + 1] == '=');
+  if (bang || atWord("not")) {
+    Nesting nesting(*this, at);
+    pos_ += bang ? 1 : 3;
+    auto* node = arena_.make<NotExpr>();
+    node->offset = static_cast<uint32_t>(at);
+    node->operand = parseUnary();
+    return node;
+  }
+  if (at < end_ && text_[at] == '(') {
+    Nesting nesting(*this, at);
+    ++pos_;
+    Expr* inner = parseExpression();
+    skipSpace();
+    if (pos_ >= end_ || text_[pos_] != ')') fail(pos_);
+    ++pos_;
+    return inner;
+  }
+  return parsePrimary();
+}
+
+// A reference, text, number, list, range or truth value.
+Expr* Parser::parsePrimary() {
+  skipSpace();
+  size_t at = pos_;
+  if (at >= end_) fail(end_);
+  char c = text_[at];
+  if (c == '$') {
+    const ReferenceExpr* ref = parseReference(at);
+    if (!ref) fail(at);
+    return const_cast<ReferenceExpr*>(ref);
+  }
+  if (c == '"' || c == '\'') return parseString();
+  if (isDigit(c) || (c == '-' && at + 1 < end_ && isDigit(text_[at + 1]))) return parseNumber();
+  if (c == '[') return parseList();
+  if (atWord("true") || atWord("false")) {
+    bool value = text_[at] == 't';
+    pos_ += value ? 4 : 5;
+    auto* literal = arena_.make<LiteralExpr>();
+    literal->offset = static_cast<uint32_t>(at);
+    literal->value = Value(value);
+    return literal;
+  }
+  fail(at);
+}
+
+Expr* Parser::parseString() {
+  size_t at = pos_;
+  char quote = text_[at];
+  size_t p = at + 1;
+  while (p < end_ && text_[p] != quote) p += text_[p] == '\\' ? 2 : 1;
+  if (p >= end_) fail(at, "Unterminated text");
+  std::string_view content = text_.substr(at + 1, p - at - 1);
+  pos_ = p + 1;
+  bool interpolate = quote == '"' && (content.find('$') != std::string_view::npos ||
+                                      content.find('#') != std::string_view::npos);
+  if (!interpolate) {
+    auto* literal = arena_.make<LiteralExpr>();
+    literal->offset = static_cast<uint32_t>(at);
+    literal->value = Value(content);
+    return literal;
+  }
+  // The content is parsed as a template of its own, within these bounds.
+  size_t savedEnd = end_;
+  size_t after = pos_;
+  pos_ = at + 1;
+  end_ = p;
+  BlockResult body = parseBlock();
+  if (body.end != End::kEof) fail(body.endOffset);
+  end_ = savedEnd;
+  pos_ = after;
+  auto* node = arena_.make<InterpolatedExpr>();
+  node->offset = static_cast<uint32_t>(at);
+  node->body = body.block;
+  return node;
+}
+
+Expr* Parser::parseNumber() {
+  size_t at = pos_;
+  size_t p = at + (text_[at] == '-' ? 1 : 0);
+  while (p < end_ && isDigit(text_[p])) ++p;
+  int32_t value = 0;
+  auto [ptr, ec] = std::from_chars(text_.data() + at, text_.data() + p, value);
+  if (ec != std::errc() || ptr != text_.data() + p) fail(at, "Number out of range");
+  pos_ = p;
+  auto* literal = arena_.make<LiteralExpr>();
+  literal->offset = static_cast<uint32_t>(at);
+  literal->value = Value(value);
+  return literal;
+}
+
+Expr* Parser::parseList() {
+  size_t at = pos_;
+  Nesting nesting(*this, at);
+  ++pos_;
+  skipSpace();
+  std::vector<Expr*> items;
+  if (pos_ < end_ && text_[pos_] == ']') {
+    ++pos_;
+  } else {
+    items.push_back(parsePrimary());
+    skipSpace();
+    if (text_.compare(pos_, 2, "..") == 0 && pos_ + 2 <= end_) {
+      pos_ += 2;
+      auto* range = arena_.make<RangeExpr>();
+      range->offset = static_cast<uint32_t>(at);
+      range->from = items[0];
+      range->to = parsePrimary();
+      skipSpace();
+      if (pos_ >= end_ || text_[pos_] != ']') fail(pos_);
+      ++pos_;
+      return range;
+    }
+    while (pos_ < end_ && text_[pos_] == ',') {
+      ++pos_;
+      items.push_back(parsePrimary());
+      skipSpace();
+    }
+    if (pos_ >= end_ || text_[pos_] != ']') fail(pos_);
+    ++pos_;
+  }
+  auto* list = arena_.make<ListExpr>();
+  list->offset = static_cast<uint32_t>(at);
+  list->items = arena_.copy(items);
+  return list;
+}
+
+}  // namespace vtl

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "vtl/MacroTable.h"
+#include "vtl/Node.h"
+#include "vtl/Template.h"
+
+namespace vtl {
+
+// Turns the text of a template into its nodes, following the template
+// language's lexical rules (references, directives, escapes, comments, and
+// the line breaks that directives eat). Macro definitions are registered in
+// the macro table as they are met, so a macro is callable after its
+// definition. Nesting is bounded, so no input can exhaust the stack; a text
+// that does not parse fails with ParseErrorException naming the template,
+// line and column.
+class Parser {
+ public:
+  Parser(std::shared_ptr<Template> tmpl, MacroTable& macros);
+  void parse();
+
+ private:
+  enum class End { kEof, kEnd, kElse, kElseIf };
+  struct BlockResult {
+    const Block* block;
+    End end;
+    size_t endOffset;
+  };
+  class Nesting;
+
+  BlockResult parseBlock();
+  void emitText(std::vector<Node*>& nodes, size_t from, size_t to);
+  bool parseHash(std::vector<Node*>& nodes, BlockResult& result);
+  void parseBackslashes(std::vector<Node*>& nodes);
+  bool parseDirective(std::vector<Node*>& nodes, std::string_view word, size_t hashOffset,
+                      size_t afterWord, BlockResult& result);
+
+  Node* parseSet(size_t offset);
+  Node* parseIf(size_t offset);
+  Node* parseForeach(size_t offset);
+  Node* parseInclude(size_t offset);
+  Node* parseParse(size_t offset);
+  void parseMacroDefinition(size_t offset);
+  Node* parseMacroCall(std::string_view name, size_t offset);
+  const Block* parseBody(End expected, size_t directiveOffset);
+  std::vector<Expr*> parseArguments();
+
+  const ReferenceExpr* parseReference(size_t offset);
+  Expr* parseExpression();
+  Expr* parseChain(int level);
+  bool matchOperator(int level, BinaryOp& op);
+  Expr* parseUnary();
+  Expr* parsePrimary();
+  Expr* parseString();
+  Expr* parseNumber();
+  Expr* parseList();
+
+  void openParen(size_t directiveOffset);
+  void closeParen();
+  void eatLineEnd();
+  void skipSpace();
+  void skipBlanks();
+  bool atWord(std::string_view word) const;
+  bool lookingAtSet(size_t at) const;
+  size_t wordEnd(size_t at) const;
+  [[noreturn]] void fail(size_t offset) const;
+  [[noreturn]] void fail(size_t offset, const std::string& what) const;
+  std::string_view intern(std::string text);
+
+  std::shared_ptr<Template> template_;
+  MacroTable& macros_;
+  Arena& arena_;
+  std::string_view text_;
+  size_t pos_ = 0;
+  size_t end_ = 0;
+  int depth_ = 0;
+};
+
+}  // namespace vtl

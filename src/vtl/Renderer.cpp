@@ -1,0 +1,526 @@
+#include "vtl/Renderer.h"
+
+#include <climits>
+#include <memory>
+
+#include "vtl/Engine.h"
+#include "vtl/Exceptions.h"
+#include "vtl/Methods.h"
+
+namespace vtl {
+
+namespace {
+
+// Nested blocks, counted over #parse and macro calls together.
+constexpr int kMaxRenderDepth = 600;
+// Output collected before it goes to the writer.
+constexpr size_t kFlushSize = 64 * 1024;
+// The most items a range may make.
+constexpr int64_t kMaxRangeSize = 1 << 20;
+
+const Value kNull;
+
+// Restores a saved value when a scope ends, also by an exception.
+template <class T>
+class Restore {
+ public:
+  Restore(T& slot, T value) : slot_(slot), saved_(std::exchange(slot, value)) {}
+  ~Restore() { slot_ = saved_; }
+
+ private:
+  T& slot_;
+  T saved_;
+};
+
+bool compare(BinaryOp op, const Value& a, const Value& b) {
+  switch (op) {
+    case BinaryOp::kEq:
+      return !a.isNull() && !b.isNull() && a.equals(b);
+    case BinaryOp::kNe:
+      return !(!a.isNull() && !b.isNull() && a.equals(b));
+    default:
+      break;
+  }
+  if (!a.isInt() || !b.isInt()) return false;
+  int32_t x = a.asInt();
+  int32_t y = b.asInt();
+  switch (op) {
+    case BinaryOp::kLt:
+      return x < y;
+    case BinaryOp::kGt:
+      return x > y;
+    case BinaryOp::kLe:
+      return x <= y;
+    case BinaryOp::kGe:
+      return x >= y;
+    default:
+      return false;
+  }
+}
+
+// Integer arithmetic with Java's wrap-around; no value for anything else.
+Value arithmetic(BinaryOp op, const Value& a, const Value& b) {
+  if (!a.isInt() || !b.isInt()) return Value();
+  int64_t x = a.asInt();
+  int64_t y = b.asInt();
+  int64_t r = 0;
+  switch (op) {
+    case BinaryOp::kAdd:
+      r = x + y;
+      break;
+    case BinaryOp::kSub:
+      r = x - y;
+      break;
+    case BinaryOp::kMul:
+      r = x * y;
+      break;
+    case BinaryOp::kDiv:
+      if (y == 0) return Value();
+      r = x / y;
+      break;
+    case BinaryOp::kMod:
+      if (y == 0) return Value();
+      r = x % y;
+      break;
+    default:
+      return Value();
+  }
+  return Value(static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(r))));
+}
+
+}  // namespace
+
+Renderer::Renderer(Engine& engine, Context& context, platform::Writer& writer)
+    : engine_(engine), context_(context), writer_(writer), out_(&output_) {}
+
+void Renderer::run(const Template& tmpl) {
+  try {
+    renderParsed(tmpl);
+  } catch (...) {
+    writer_.write(output_);
+    output_.clear();
+    throw;
+  }
+  writer_.write(output_);
+  output_.clear();
+}
+
+void Renderer::renderParsed(const Template& tmpl) {
+  templates_.push_back(&tmpl);
+  struct Pop {
+    std::vector<const Template*>& stack;
+    ~Pop() { stack.pop_back(); }
+  } pop{templates_};
+  tmpl.root()->render(*this);
+}
+
+void Renderer::enterBlock() {
+  if (++depth_ > kMaxRenderDepth) {
+    --depth_;
+    throw RenderLimitException("Templates nest deeper than " + std::to_string(kMaxRenderDepth) +
+                               " blocks in " + currentTemplate().getName());
+  }
+}
+
+void Renderer::flushIfLarge() {
+  if (out_ == &output_ && output_.size() >= kFlushSize) {
+    writer_.write(output_);
+    output_.clear();
+  }
+}
+
+int Renderer::parameterIndex(std::string_view name) const {
+  const auto& params = frame_->macro->parameters;
+  for (size_t i = 0; i < params.size(); ++i) {
+    if (params[i] == name) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+const Value* Renderer::lookup(std::string_view name, Value& scratch) {
+  if (frame_) {
+    int i = parameterIndex(name);
+    if (i >= 0) {
+      for (const auto& local : frame_->locals) {
+        if (local.first == name) return &local.second;
+      }
+      Frame* frame = frame_;
+      Restore<Frame*> inCaller(frame_, frame->caller);
+      const Value& v = frame->args[i]->eval(*this, scratch);
+      return v.isNull() ? nullptr : &v;
+    }
+  }
+  return context_.find(name);
+}
+
+void Renderer::assign(std::string_view name, const Value& value) {
+  if (value.isNull()) return;
+  if (frame_) {
+    int i = parameterIndex(name);
+    if (i >= 0) {
+      // A parameter bound to a plain reference writes through to it.
+      auto* ref = dynamic_cast<const ReferenceExpr*>(frame_->args[i]);
+      if (ref && ref->steps.empty()) {
+        Restore<Frame*> inCaller(frame_, frame_->caller);
+        assign(ref->root, value);
+        return;
+      }
+      for (auto& local : frame_->locals) {
+        if (local.first == name) {
+          local.second = value;
+          return;
+        }
+      }
+      frame_->locals.emplace_back(std::string(name), value);
+      return;
+    }
+  }
+  context_.put(name, value);
+}
+
+void Renderer::unset(std::string_view name) {
+  if (frame_) {
+    int i = parameterIndex(name);
+    if (i >= 0) {
+      auto* ref = dynamic_cast<const ReferenceExpr*>(frame_->args[i]);
+      if (ref && ref->steps.empty()) {
+        Restore<Frame*> inCaller(frame_, frame_->caller);
+        unset(ref->root);
+        return;
+      }
+      auto& locals = frame_->locals;
+      for (auto it = locals.begin(); it != locals.end(); ++it) {
+        if (it->first == name) {
+          locals.erase(it);
+          break;
+        }
+      }
+      return;
+    }
+  }
+  context_.remove(name);
+}
+
+namespace {
+
+bool invokeChecked(const Value& target, std::string_view name, std::span<const Value> args,
+                   Value& result) {
+  try {
+    return Methods::invoke(target, name, args, result);
+  } catch (const RenderLimitException&) {
+    throw;
+  } catch (const std::exception& e) {
+    throw MethodInvocationException("Invocation of method '" + std::string(name) + "' in class " +
+                                        target.className() + " threw exception " +
+                                        platform::describe(e),
+                                    std::string(name));
+  }
+}
+
+}  // namespace
+
+bool Renderer::call(const Value& target, const Step& step, Value& result) {
+  if (step.method) {
+    Value inline_args[4];
+    std::vector<Value> many;
+    std::span<const Value> args;
+    if (step.args.size() <= 4) {
+      for (uint32_t i = 0; i < step.args.size(); ++i) {
+        Value scratch;
+        const Value& v = step.args[i]->eval(*this, scratch);
+        inline_args[i] = &v == &scratch ? std::move(scratch) : v;
+      }
+      args = std::span<const Value>(inline_args, step.args.size());
+    } else {
+      for (Expr* arg : step.args) {
+        Value scratch;
+        many.push_back(arg->eval(*this, scratch));
+      }
+      args = many;
+    }
+    return invokeChecked(target, step.name, args, result);
+  }
+  if (invokeChecked(target, step.getter, {}, result)) return true;
+  if (step.lowerGetter != step.getter && invokeChecked(target, step.lowerGetter, {}, result)) {
+    return true;
+  }
+  Value key(step.name);
+  if (invokeChecked(target, "get", std::span<const Value>(&key, 1), result)) return true;
+  return invokeChecked(target, step.isGetter, {}, result) && result.isBool();
+}
+
+void Renderer::setProperty(const Value& target, std::string_view name, const Value& value) {
+  std::string setter = "set" + std::string(name);
+  setter[3] = static_cast<char>(std::toupper(static_cast<unsigned char>(setter[3])));
+  Value ignored;
+  if (invokeChecked(target, setter, std::span<const Value>(&value, 1), ignored)) return;
+  Value args[2] = {Value(name), value};
+  invokeChecked(target, "put", std::span<const Value>(args, 2), ignored);
+}
+
+void Renderer::callMacro(const Macro& macro, Span<Expr*> args) {
+  if (macroDepth_ >= engine_.maxMacroDepth()) {
+    throw RenderLimitException("Macro #" + macro.name + " nests deeper than " +
+                               std::to_string(engine_.maxMacroDepth()) + " calls");
+  }
+  Frame frame{&macro, args, frame_, {}};
+  Restore<Frame*> inMacro(frame_, &frame);
+  Restore<int> depth(macroDepth_, macroDepth_ + 1);
+  macro.body->render(*this);
+}
+
+// ---- statements ----
+
+void Block::render(Renderer& r) const {
+  r.enterBlock();
+  struct Leave {
+    Renderer& r;
+    ~Leave() { r.leaveBlock(); }
+  } leave{r};
+  for (const Node* child : children) {
+    child->render(r);
+    r.flushIfLarge();
+  }
+}
+
+void TextNode::render(Renderer& r) const { r.write(text); }
+
+void ReferenceNode::render(Renderer& r) const {
+  Value scratch;
+  const Value& value = ref->eval(r, scratch);
+  if (backslashes == 0) {
+    if (!value.isNull()) {
+      if (value.isString()) {
+        r.write(value.asString());
+      } else {
+        std::string text;
+        value.appendTo(text);
+        r.write(text);
+      }
+    } else if (!ref->quiet) {
+      r.write(ref->literal);
+    }
+    return;
+  }
+  // Escaped: for a value, each pair of backslashes gives one and an odd one
+  // makes the reference plain text; without a value the text stays as is.
+  std::string prefix(value.isNull() ? backslashes : backslashes / 2, '\\');
+  r.write(prefix);
+  if (value.isNull()) {
+    if (backslashes % 2 == 1 || !ref->quiet) r.write(ref->literal);
+  } else if (backslashes % 2 == 1) {
+    r.write(ref->literal);
+  } else {
+    r.write(value.toString());
+  }
+}
+
+void SetNode::render(Renderer& r) const {
+  Value scratch;
+  const Value& v = value->eval(r, scratch);
+  if (v.isNull()) return;  // no value: the variable keeps what it had
+  if (target->steps.empty()) {
+    r.assign(target->root, v);
+    return;
+  }
+  Value held = v;
+  Value chain;
+  const Value* object = r.lookup(target->root, chain);
+  if (!object) return;
+  Value current = *object;
+  for (uint32_t i = 0; i + 1 < target->steps.size(); ++i) {
+    Value next;
+    if (!r.call(current, target->steps[i], next) || next.isNull()) return;
+    current = std::move(next);
+  }
+  const Step& last = target->steps[target->steps.size() - 1];
+  if (!last.method) r.setProperty(current, last.name, held);
+}
+
+void IfNode::render(Renderer& r) const {
+  for (const IfBranch& branch : branches) {
+    Value scratch;
+    if (branch.condition->eval(r, scratch).truthy()) {
+      branch.body->render(r);
+      return;
+    }
+  }
+  if (otherwise) otherwise->render(r);
+}
+
+void ForeachNode::render(Renderer& r) const {
+  Value scratch;
+  const Value& target = items->eval(r, scratch);
+  if (!target.isList()) return;
+  std::shared_ptr<List> list = target.asList();
+  const std::string& counter = r.engine().counterName();
+  Value saved;
+  Value savedCount;
+  {
+    Value s;
+    const Value* v = r.lookup(variable, s);
+    if (v) saved = *v;
+    const Value* c = r.lookup(counter, s);
+    if (c) savedCount = *c;
+  }
+  int32_t count = r.engine().counterInitialValue();
+  for (const Value& item : list->items) {
+    r.assign(variable, item);
+    r.assign(counter, Value(count++));
+    body->render(r);
+  }
+  if (saved.isNull()) {
+    r.unset(variable);
+  } else {
+    r.assign(variable, saved);
+  }
+  if (savedCount.isNull()) {
+    r.unset(counter);
+  } else {
+    r.assign(counter, savedCount);
+  }
+}
+
+void IncludeNode::render(Renderer& r) const {
+  for (const Expr* name : names) {
+    Value scratch;
+    const Value& v = name->eval(r, scratch);
+    if (v.isNull()) continue;
+    r.write(r.engine().getContent(v.toString(), r.currentTemplate().getEncoding()));
+  }
+}
+
+void ParseNode::render(Renderer& r) const {
+  Value scratch;
+  const Value& v = name->eval(r, scratch);
+  if (v.isNull()) return;
+  std::string templateName = v.toString();
+  Engine& engine = r.engine();
+  // The stack holds the outermost template too.
+  if (r.parseDepth() >= engine.maxParseDepth()) {
+    throw RenderLimitException("#parse of " + templateName + " in " + r.currentTemplate().getName() +
+                               ": more than " + std::to_string(engine.maxParseDepth()) +
+                               " templates nested");
+  }
+  r.enterBlock();
+  struct Leave {
+    Renderer& r;
+    ~Leave() { r.leaveBlock(); }
+  } leave{r};
+  std::shared_ptr<const Template> parsed =
+      engine.getTemplate(templateName, r.currentTemplate().getEncoding());
+  r.renderParsed(*parsed);
+}
+
+void MacroCallNode::render(Renderer& r) const {
+  std::shared_ptr<const Macro> macro = r.engine().macros().find(name);
+  if (!macro || macro->parameters.size() != args.size()) {
+    r.write(literal);
+    return;
+  }
+  r.callMacro(*macro, args);
+}
+
+// ---- expressions ----
+
+const Value& ReferenceExpr::eval(Renderer& r, Value& scratch) const {
+  const Value* v = r.lookup(root, scratch);
+  if (!v) return kNull;
+  for (const Step& step : steps) {
+    Value next;
+    if (!r.call(*v, step, next)) return kNull;
+    scratch = std::move(next);
+    if (scratch.isNull()) return kNull;
+    v = &scratch;
+  }
+  return *v;
+}
+
+const Value& InterpolatedExpr::eval(Renderer& r, Value& scratch) const {
+  std::string buffer;
+  std::string* previous = r.redirect(&buffer);
+  struct Back {
+    Renderer& r;
+    std::string* previous;
+    ~Back() { r.redirect(previous); }
+  } back{r, previous};
+  body->render(r);
+  scratch = Value(std::move(buffer));
+  return scratch;
+}
+
+const Value& ListExpr::eval(Renderer& r, Value& scratch) const {
+  auto list = std::make_shared<List>();
+  list->items.reserve(items.size());
+  for (const Expr* item : items) {
+    Value s;
+    list->items.push_back(item->eval(r, s));
+  }
+  scratch = Value(std::move(list));
+  return scratch;
+}
+
+const Value& RangeExpr::eval(Renderer& r, Value& scratch) const {
+  Value a;
+  Value b;
+  Value low = from->eval(r, a);
+  const Value& high = to->eval(r, b);
+  if (!low.isInt() || !high.isInt()) return kNull;
+  int64_t x = low.asInt();
+  int64_t y = high.asInt();
+  int64_t size = (x <= y ? y - x : x - y) + 1;
+  if (size > kMaxRangeSize) {
+    throw RenderLimitException("Range [" + std::to_string(x) + ".." + std::to_string(y) +
+                               "] has more than " + std::to_string(kMaxRangeSize) + " items");
+  }
+  auto list = std::make_shared<List>();
+  list->items.reserve(static_cast<size_t>(size));
+  int64_t step = x <= y ? 1 : -1;
+  for (int64_t i = x;; i += step) {
+    list->items.emplace_back(static_cast<int32_t>(i));
+    if (i == y) break;
+  }
+  scratch = Value(std::move(list));
+  return scratch;
+}
+
+const Value& ChainExpr::eval(Renderer& r, Value& scratch) const {
+  Value held;
+  const Value* left = &first->eval(r, held);
+  for (const ChainLink& link : links) {
+    Value rightScratch;
+    Value result;
+    switch (link.op) {
+      case BinaryOp::kOr:
+        result = Value(left->truthy() || link.operand->eval(r, rightScratch).truthy());
+        break;
+      case BinaryOp::kAnd:
+        result = Value(left->truthy() && link.operand->eval(r, rightScratch).truthy());
+        break;
+      case BinaryOp::kEq:
+      case BinaryOp::kNe:
+      case BinaryOp::kLt:
+      case BinaryOp::kGt:
+      case BinaryOp::kLe:
+      case BinaryOp::kGe:
+        result = Value(compare(link.op, *left, link.operand->eval(r, rightScratch)));
+        break;
+      default:
+        result = arithmetic(link.op, *left, link.operand->eval(r, rightScratch));
+        break;
+    }
+    held = std::move(result);
+    left = &held;
+  }
+  scratch = *left;
+  return scratch;
+}
+
+const Value& NotExpr::eval(Renderer& r, Value& scratch) const {
+  Value inner;
+  bool truth = operand->eval(r, inner).truthy();
+  scratch = Value(!truth);
+  return scratch;
+}
+
+}  // namespace vtl

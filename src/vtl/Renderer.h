@@ -1,0 +1,75 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "platform/Writer.h"
+#include "vtl/Context.h"
+#include "vtl/Macro.h"
+#include "vtl/Node.h"
+#include "vtl/Template.h"
+
+namespace vtl {
+
+class Engine;
+
+// The state of one merge: where output goes, the context, the #parse stack
+// and the macro calls under way. Every kind of nesting is counted, so a
+// template that recurses without end stops with RenderLimitException instead
+// of exhausting the stack.
+class Renderer {
+ public:
+  Renderer(Engine& engine, Context& context, platform::Writer& writer);
+
+  // Renders tmpl as the outermost template and writes the output.
+  void run(const Template& tmpl);
+
+  Engine& engine() { return engine_; }
+  void write(std::string_view text) { out_->append(text); }
+
+  // Variable access through the macro call under way: a macro parameter
+  // stands for the caller's argument expression.
+  const Value* lookup(std::string_view name, Value& scratch);
+  void assign(std::string_view name, const Value& value);
+  void unset(std::string_view name);
+
+  // The value's named operation or property (getX, getx, get("x"), isX);
+  // false when there is none.
+  bool call(const Value& target, const Step& step, Value& result);
+  void setProperty(const Value& target, std::string_view name, const Value& value);
+
+  // Output into a separate buffer while an interpolated text renders.
+  std::string* redirect(std::string* buffer) { return std::exchange(out_, buffer); }
+
+  void enterBlock();
+  void leaveBlock() { --depth_; }
+  void flushIfLarge();
+
+  void renderParsed(const Template& tmpl);
+  const Template& currentTemplate() const { return *templates_.back(); }
+  size_t parseDepth() const { return templates_.size(); }
+  void callMacro(const Macro& macro, Span<Expr*> args);
+
+ private:
+  struct Frame {
+    const Macro* macro;
+    Span<Expr*> args;
+    Frame* caller;
+    std::vector<std::pair<std::string, Value>> locals;
+  };
+  int parameterIndex(std::string_view name) const;
+
+  Engine& engine_;
+  Context& context_;
+  platform::Writer& writer_;
+  std::string output_;
+  std::string* out_;
+  Frame* frame_ = nullptr;
+  int depth_ = 0;
+  int macroDepth_ = 0;
+  std::vector<const Template*> templates_;
+};
+
+}  // namespace vtl

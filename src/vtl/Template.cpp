@@ -1,0 +1,15 @@
+#include "vtl/Template.h"
+
+#include "vtl/Renderer.h"
+
+namespace vtl {
+
+Template::Template(Engine& engine, std::string name, std::string encoding, std::string text)
+    : engine_(&engine), name_(std::move(name)), encoding_(std::move(encoding)), text_(std::move(text)) {}
+
+void Template::merge(Context& context, platform::Writer& writer) const {
+  Renderer renderer(*engine_, context, writer);
+  renderer.run(*this);
+}
+
+}  // namespace vtl

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <string>
+
+#include "platform/Writer.h"
+#include "vtl/Arena.h"
+#include "vtl/Context.h"
+
+namespace vtl {
+
+class Engine;
+struct Block;
+
+// One parsed template: its name, the character set it was read in, its text
+// and the nodes parsed from it. Immutable once parsed, so one template may be
+// merged by several threads at once (each with its own context).
+class Template {
+ public:
+  Template(Engine& engine, std::string name, std::string encoding, std::string text);
+  Template(const Template&) = delete;
+  Template& operator=(const Template&) = delete;
+
+  const std::string& getName() const { return name_; }
+  const std::string& getEncoding() const { return encoding_; }
+
+  // Renders the template with context into writer. Fails with
+  // MethodInvocationException, ParseErrorException or
+  // ResourceNotFoundException (from #parse, #include and called operations)
+  // or RenderLimitException; what was rendered before is written.
+  void merge(Context& context, platform::Writer& writer) const;
+
+  // For the parser and the renderer.
+  Engine& engine() const { return *engine_; }
+  const std::string& text() const { return text_; }
+  Arena& arena() { return arena_; }
+  const Block* root() const { return root_; }
+  void setRoot(const Block* root) { root_ = root; }
+
+ private:
+  Engine* engine_;
+  std::string name_;
+  std::string encoding_;
+  std::string text_;
+  Arena arena_;
+  const Block* root_ = nullptr;
+};
+
+}  // namespace vtl

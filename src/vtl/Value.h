@@ -1,0 +1,81 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "vtl/Object.h"
+
+namespace vtl {
+
+struct List;
+
+// One value of a template: null, a truth value, a 32-bit integer, a text
+// (UTF-8), a list (or array) of values, or an object with named operations.
+// Copies share lists and objects, as Java references do.
+class Value {
+ public:
+  enum class Kind : uint8_t { kNull, kBool, kInt, kString, kList, kObject };
+
+  Value() = default;
+  Value(bool b) : kind_(Kind::kBool), int_(b ? 1 : 0) {}
+  Value(int32_t i) : kind_(Kind::kInt), int_(i) {}
+  Value(std::string s) : kind_(Kind::kString), string_(std::move(s)) {}
+  Value(std::string_view s) : kind_(Kind::kString), string_(s) {}
+  Value(const char* s) : kind_(Kind::kString), string_(s) {}
+  // An absent text is null.
+  Value(const std::optional<std::string>& s);
+  Value(std::shared_ptr<List> list);
+  Value(std::shared_ptr<Object> object);
+  // A list of texts (java.util.ArrayList).
+  static Value stringList(const std::vector<std::string>& items);
+
+  Kind kind() const { return kind_; }
+  bool isNull() const { return kind_ == Kind::kNull; }
+  bool isBool() const { return kind_ == Kind::kBool; }
+  bool isInt() const { return kind_ == Kind::kInt; }
+  bool isString() const { return kind_ == Kind::kString; }
+  bool isList() const { return kind_ == Kind::kList; }
+  bool isObject() const { return kind_ == Kind::kObject; }
+
+  bool asBool() const { return int_ != 0; }
+  int32_t asInt() const { return int_; }
+  const std::string& asString() const { return string_; }
+  const std::shared_ptr<List>& asList() const { return list_; }
+  const std::shared_ptr<Object>& asObject() const { return object_; }
+
+  // #if truth: null is false, a truth value is itself, anything else true.
+  bool truthy() const { return kind_ == Kind::kBool ? int_ != 0 : kind_ != Kind::kNull; }
+
+  // The text the value renders as (Java's toString); null renders as "null".
+  std::string toString() const;
+  void appendTo(std::string& out) const;
+
+  // Java's equals: values of different classes are never equal.
+  bool equals(const Value& other) const;
+
+  // The Java class name ("java.lang.String", "[Ljava.lang.String;", ...).
+  std::string className() const;
+
+ private:
+  Kind kind_ = Kind::kNull;
+  int32_t int_ = 0;
+  std::string string_;
+  std::shared_ptr<List> list_;
+  std::shared_ptr<Object> object_;
+};
+
+// A list (java.util.ArrayList) or an array; arrays have an element class and
+// render as Java prints arrays.
+struct List {
+  std::vector<Value> items;
+  // Empty for a list; the array's class name ("[Ljava.lang.String;", "[B").
+  std::string arrayClass;
+
+  bool isArray() const { return !arrayClass.empty(); }
+};
+
+}  // namespace vtl
