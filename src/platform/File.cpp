@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include "platform/Exceptions.h"
 
@@ -70,48 +71,33 @@ std::string File::getAbsolutePath() const {
 }
 
 std::string File::getCanonicalPath() const {
+  // Walk the absolute path segment by segment, letting realpath resolve links
+  // while the prefix exists; the part that does not exist is only folded.
   std::string absolute = getAbsolutePath();
-  // Resolve the longest existing prefix with realpath, then fold the rest.
-  std::vector<std::string> parts;
+  std::string resolved;
+  bool exists = true;
   size_t start = 1;
   while (start <= absolute.size()) {
     size_t end = absolute.find('/', start);
     if (end == std::string::npos) end = absolute.size();
-    if (end > start) parts.push_back(absolute.substr(start, end - start));
+    std::string part = absolute.substr(start, end - start);
     start = end + 1;
-  }
-  std::vector<std::string> folded;
-  std::string current = "/";
-  bool resolving = true;
-  for (const std::string& part : parts) {
-    if (part == ".") continue;
+    if (part.empty() || part == ".") continue;
     if (part == "..") {
-      if (!folded.empty()) folded.pop_back();
-    } else {
-      folded.push_back(part);
+      size_t slash = resolved.rfind('/');
+      resolved.erase(slash == std::string::npos ? 0 : slash);
+      continue;
     }
-    if (!resolving) continue;
-    std::string joined;
-    for (const auto& f : folded) joined += "/" + f;
-    if (joined.empty()) joined = "/";
+    resolved.append("/").append(part);
+    if (!exists) continue;
     char buffer[PATH_MAX];
-    if (::realpath(joined.c_str(), buffer) != nullptr) {
-      std::string real = buffer;
-      folded.clear();
-      size_t s = 1;
-      while (s <= real.size()) {
-        size_t e = real.find('/', s);
-        if (e == std::string::npos) e = real.size();
-        if (e > s) folded.push_back(real.substr(s, e - s));
-        s = e + 1;
-      }
+    if (::realpath(resolved.c_str(), buffer) != nullptr) {
+      resolved = std::strcmp(buffer, "/") == 0 ? "" : buffer;
     } else {
-      resolving = false;
+      exists = false;
     }
   }
-  std::string out;
-  for (const auto& f : folded) out += "/" + f;
-  return out.empty() ? "/" : out;
+  return resolved.empty() ? "/" : resolved;
 }
 
 bool File::exists() const {
