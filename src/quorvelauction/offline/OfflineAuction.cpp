@@ -7,6 +7,7 @@
 #include <charconv>
 #include <clocale>
 #include <cstdlib>
+#include <filesystem>
 #include <chrono>
 #include <cmath>
 #include <limits>
@@ -138,11 +139,15 @@ OfflineAuction::OfflineAuction(const OfflineAuction& other)
   id_ = other.id_;
   state_ = other.state_;
   xmlContent_ = other.xmlContent_;
+  generation_ = other.generation_;
+  columns_ = other.columns_;
 }
 
 void OfflineAuction::setXmlContent(std::string xmlContent) {
   std::lock_guard<std::mutex> guard(mutex_);
   xmlContent_ = std::move(xmlContent);
+  ++generation_;
+  columns_.reset();
 }
 
 void OfflineAuction::setState(int32_t state) {
@@ -177,13 +182,15 @@ std::string OfflineAuction::getAuctionPath() {
 std::string OfflineAuction::recordPath(int32_t id) { return getAuctionPath() + std::to_string(id); }
 
 std::vector<int32_t> OfflineAuction::listNumbers() {
-  platform::File folder(getAuctionPath());
-  std::optional<std::vector<std::string>> names = folder.list();
-  if (!names) throw platform::IOException("cannot list " + folder.getPath());
+  // The listing's own file types spare one status query per entry.
+  std::error_code error;
+  std::filesystem::directory_iterator entries(getAuctionPath(), error);
+  if (error) throw platform::IOException("cannot list " + getAuctionPath() + ": " + error.message());
   std::vector<int32_t> numbers;
-  for (const std::string& name : *names) {
-    std::optional<int32_t> n = numberOf(name);
-    if (n && platform::File(folder, name).isFile()) numbers.push_back(*n);
+  for (const std::filesystem::directory_entry& entry : entries) {
+    std::optional<int32_t> n = numberOf(entry.path().filename().string());
+    std::error_code ignored;
+    if (n && entry.is_regular_file(ignored)) numbers.push_back(*n);
   }
   return numbers;
 }
@@ -254,35 +261,72 @@ platform::Date OfflineAuction::getDate(int32_t id) {
   return platform::Date(platform::File(recordPath(id)).lastModified());
 }
 
-void OfflineAuction::readColumns(const std::string& xml) {
-  xml::Document document = xml::SAXReader().read(xml);
-  xml::Element root = document.getRootElement();
-  if (!root) throw platform::Exception("no root element found");
-  xml::Element item = root.element("auction").element("item");
-  title = replaceEuro(required(item.element("Title").element("data"), "text"));
+OfflineAuction::Columns OfflineAuction::readColumns(const std::optional<std::string>& xml) {
+  Columns columns;
+  if (!xml || xml->empty()) return columns;
   try {
-    category = platform::Integers::parseInt(required(item.element("Category").element("data"), "value"));
-  } catch (const platform::NumberFormatException&) {
-    category = 0;
+    xml::Document document = xml::SAXReader().read(*xml);
+    xml::Element root = document.getRootElement();
+    if (!root) throw platform::Exception("no root element found");
+    xml::Element item = root.element("auction").element("item");
+    columns.title = replaceEuro(required(item.element("Title").element("data"), "text"));
+    try {
+      columns.category =
+          platform::Integers::parseInt(required(item.element("Category").element("data"), "value"));
+    } catch (const platform::NumberFormatException&) {
+      columns.category = 0;
+    }
+    std::string bid = required(item.element("MinimumBid").element("data"), "value");
+    columns.minimumBidCent = roundToInt(parseDouble(platform::Strings::replace(bid, ",", ".")) * 100);
+    columns.type = item.element("Type").element("data").attributeValue("value").value_or("");
+    columns.complete = true;
+  } catch (const std::exception& e) {
+    columns.failure = platform::describe(e);
   }
-  std::string bid = required(item.element("MinimumBid").element("data"), "value");
-  minimumBidCent = roundToInt(parseDouble(platform::Strings::replace(bid, ",", ".")) * 100);
-  type = item.element("Type").element("data").attributeValue("value").value_or("");
-  date = platform::File(recordPath(getId())).lastModified();
+  return columns;
+}
+
+void OfflineAuction::apply(const Columns& columns) {
+  title = columns.title;
+  category = columns.category;
+  minimumBidCent = columns.minimumBidCent;
+  type = columns.type;
+  date = columns.complete ? platform::File(recordPath(getId())).lastModified() : 0;
+  if (columns.failure) platform::System::err().println(*columns.failure);
 }
 
 void OfflineAuction::setFromCollector(const std::optional<std::string>& xml) {
-  title.clear();
-  type.clear();
-  category = 0;
-  minimumBidCent = 0;
-  date = 0;
-  if (!xml || xml->empty()) return;
-  try {
-    readColumns(*xml);
-  } catch (const std::exception& e) {
-    platform::printStackTrace(e);
+  apply(readColumns(xml));
+}
+
+std::shared_ptr<const OfflineAuction::Columns> OfflineAuction::currentColumns() const {
+  std::string xml;
+  uint64_t generation;
+  {
+    std::lock_guard<std::mutex> guard(mutex_);
+    if (columns_) return columns_;
+    xml = xmlContent_;
+    generation = generation_;
   }
+  auto columns = std::make_shared<const Columns>(readColumns(xml));
+  std::lock_guard<std::mutex> guard(mutex_);
+  // The XML may have changed while it was read; then these columns are not
+  // its columns and are not kept.
+  if (generation_ == generation) columns_ = columns;
+  return columns;
+}
+
+void OfflineAuction::prepareListColumns() const { currentColumns(); }
+
+std::unique_ptr<OfflineAuction> OfflineAuction::listEntry() const {
+  std::unique_ptr<OfflineAuction> entry(new OfflineAuction());
+  {
+    std::lock_guard<std::mutex> guard(mutex_);
+    entry->id_ = id_;
+    entry->state_ = state_;
+  }
+  entry->apply(*currentColumns());
+  return entry;
 }
 
 void OfflineAuction::fillInto(xml::Element& element) const {

@@ -46,6 +46,15 @@ class OfflineAuction {
   // Appends "title", "category", "minimumBid", "type" and "date" children.
   virtual void fillInto(xml::Element& element) const;
 
+  // A copy for a list: number and state, the list columns as
+  // setFromCollector gives them for the current XML, and the record file's
+  // date. The columns of one XML text are worked out once and kept; a
+  // failure is printed again at every call, as a fresh reading would.
+  std::unique_ptr<OfflineAuction> listEntry() const;
+  // Works out the columns of the current XML now, unless they are known;
+  // prints nothing. Lists call it for many records side by side.
+  void prepareListColumns() const;
+
   // 1 + the largest numbered record file (negatives count as 0), 1 when
   // there is none. Nothing is reserved.
   static int32_t createId();
@@ -77,13 +86,30 @@ class OfflineAuction {
   // The numbers of the record files; fails when the folder cannot be listed.
   static std::vector<int32_t> listNumbers();
   static void replacePath(xml::Element& parent, std::string_view name, std::string_view address);
-  // The columns read from the XML text, in order; stops at the first failure.
-  void readColumns(const std::string& xml);
+
+  // What setFromCollector reads from one XML text.
+  struct Columns {
+    std::string title;
+    int32_t category = 0;
+    int32_t minimumBidCent = 0;
+    std::string type;
+    bool complete = false;               // every column read: the date comes next
+    std::optional<std::string> failure;  // the printed form of the failure
+  };
+  // The columns in order; stops at the first failure.
+  static Columns readColumns(const std::optional<std::string>& xml);
+  // Sets the columns and the date, and prints the failure.
+  void apply(const Columns& columns);
+  std::shared_ptr<const Columns> currentColumns() const;
 
   mutable std::mutex mutex_;
   int32_t id_ = 0;
   int32_t state_ = 0;
   std::string xmlContent_;
+  // Counts the changes of xmlContent_.
+  uint64_t generation_ = 0;
+  // The columns of xmlContent_, once known.
+  mutable std::shared_ptr<const Columns> columns_;
 };
 
 }  // namespace quorvelauction::offline

@@ -2,6 +2,9 @@
 // number and the three auction lists.
 
 #include <algorithm>
+#include <atomic>
+#include <exception>
+#include <thread>
 #include <memory>
 #include <vector>
 
@@ -76,6 +79,24 @@ class ByDate : public Ordering {
   int compare(const Record& a, const Record& b) const override { return sign(a.date, b.date); }
 };
 
+// Runs work(0) .. work(count - 1) on a few threads; small counts run here.
+template <class Work>
+void inParallel(size_t count, Work work) {
+  size_t threads = std::min<size_t>({std::max(1u, std::thread::hardware_concurrency()), 8, count / 32});
+  if (threads <= 1) {
+    for (size_t i = 0; i < count; ++i) work(i);
+    return;
+  }
+  std::atomic<size_t> next{0};
+  auto run = [&] {
+    for (size_t i; (i = next.fetch_add(1)) < count;) work(i);
+  };
+  std::vector<std::thread> pool;
+  for (size_t t = 1; t < threads; ++t) pool.emplace_back(run);
+  run();
+  for (std::thread& t : pool) t.join();
+}
+
 std::unique_ptr<Ordering> orderingFor(const std::optional<std::string>& sortBy,
                                       std::shared_ptr<bool> ascending) {
   if (sortBy == "title") return std::make_unique<ByTitle>(std::move(ascending));
@@ -142,17 +163,37 @@ std::string Server::Handler::auctionList(Properties& props, int32_t state) {
   xml::Document document = xml::DocumentHelper::createDocument();
   xml::Element root = document.addElement("auctions");
 
-  std::vector<std::unique_ptr<OfflineAuction>> listed;
-  for (int32_t id : OfflineAuction::getAuctionIds()) {
-    std::shared_ptr<OfflineAuction> record =
-        server_.auctions.with([&](auto& auctions) -> std::shared_ptr<OfflineAuction> {
-          auto found = auctions.find(id);
-          return found == auctions.end() ? nullptr : found->second;
-        });
+  const std::vector<int32_t> ids = OfflineAuction::getAuctionIds();
+  auto held = [&](int32_t id) {
+    return server_.auctions.with([&](auto& auctions) -> std::shared_ptr<OfflineAuction> {
+      auto found = auctions.find(id);
+      return found == auctions.end() ? nullptr : found->second;
+    });
+  };
+  // Without a limit every record not yet held is read anyway: read them side
+  // by side first. With a limit only those up to it may be read.
+  std::vector<std::shared_ptr<OfflineAuction>> read(ids.size());
+  std::vector<std::exception_ptr> failures(ids.size());
+  if (limit < 0) {
+    inParallel(ids.size(), [&](size_t i) {
+      if (held(ids[i])) return;
+      try {
+        read[i] = OfflineAuction::load(ids[i]);
+      } catch (...) {
+        failures[i] = std::current_exception();
+      }
+    });
+  }
+
+  std::vector<std::shared_ptr<OfflineAuction>> collected;
+  for (size_t i = 0; i < ids.size(); ++i) {
+    std::shared_ptr<OfflineAuction> record = held(ids[i]);
     if (!record) {
       try {
-        std::shared_ptr<OfflineAuction> loaded = OfflineAuction::load(id);
-        record = server_.auctions.with([&](auto& auctions) { return auctions.emplace(id, loaded).first->second; });
+        if (failures[i]) std::rethrow_exception(failures[i]);
+        std::shared_ptr<OfflineAuction> loaded = read[i] ? read[i] : OfflineAuction::load(ids[i]);
+        record = server_.auctions.with(
+            [&](auto& auctions) { return auctions.emplace(ids[i], loaded).first->second; });
       } catch (const std::exception& e) {
         platform::printStackTrace(e);
         continue;
@@ -161,11 +202,14 @@ std::string Server::Handler::auctionList(Properties& props, int32_t state) {
     if (record->getState() != state) continue;
     if (limit == 0) break;
     --limit;
-    // The columns are worked out on a copy: the shared record may be in use
-    // by other connections.
-    listed.push_back(std::make_unique<OfflineAuction>(*record));
-    listed.back()->setFromCollector(listed.back()->getXmlContent());
+    collected.push_back(record);
   }
+
+  // The columns are worked out on copies: the shared records may be in use
+  // by other connections.
+  inParallel(collected.size(), [&](size_t i) { collected[i]->prepareListColumns(); });
+  std::vector<std::unique_ptr<OfflineAuction>> listed;
+  for (const std::shared_ptr<OfflineAuction>& record : collected) listed.push_back(record->listEntry());
 
   auto ascending = std::make_shared<bool>(props.getProperty("sortDirection") == "ascending");
   std::unique_ptr<Ordering> ordering = orderingFor(props.getProperty("sortBy"), ascending);

@@ -57,7 +57,7 @@ class AuctionListTest : public ::testing::Test {
     return handler.auctionList(props, state);
   }
   // The new records' numbers in folder-listing order.
-  std::vector<int> listingOrder(std::initializer_list<int> wanted) const {
+  std::vector<int> listingOrder(const std::vector<int>& wanted) const {
     std::vector<int> order;
     std::vector<std::string> names = *platform::File(installation.userPath() + "WEB-INF/user/auction").list();
     for (const std::string& name : names)
@@ -121,6 +121,7 @@ TEST_F(AuctionListTest, LimitAppliesInListingOrderBeforeSorting) {
   std::vector<int> firstTwo(order.begin(), order.begin() + 2);
   std::sort(firstTwo.begin(), firstTwo.end());
   EXPECT_EQ(idsOf(list(0, "2", "category", "ascending")), firstTwo);
+  EXPECT_EQ(server.auctions.get().size(), 3u) << "reading stops at the first record past the limit";
   EXPECT_EQ(idsOf(list(0, "-3")).size(), 5u);
 }
 
@@ -164,6 +165,40 @@ TEST_F(AuctionListTest, RecordsAreReadOnceAndKeptInTheTable) {
   installation.write("WEB-INF/user/auction/1", "id=1\nstate=2\nxmlContent=x\n");
   EXPECT_EQ(idsOf(list(0, "-1")), std::vector<int>{1});
   EXPECT_NE(list(0, "-1").find("<title>first</title>"), std::string::npos);
+}
+
+TEST_F(AuctionListTest, ASavedChangeShowsInTheNextList) {
+  record(1, auctionXml("before", 1, "1"), 0, utc(2009, 1, 1, 0, 0));
+  EXPECT_NE(list(0, "-1").find("<title>before</title>"), std::string::npos);
+  call("auctionSave", {{"auctionIdString", "1"}, {"xmlContent", auctionXml("after", 2, "3").c_str()}});
+  std::string reply = list(0, "-1");
+  EXPECT_NE(reply.find("<title>after</title><category>2</category><minimumBid>3.00</minimumBid>"),
+            std::string::npos)
+      << reply;
+  // The date follows the record file, also when the XML is the same.
+  ASSERT_TRUE(platform::File(path(1)).setLastModified(utc(2010, 5, 6, 12, 0)));
+  EXPECT_NE(list(0, "-1").find("<date>06.05.2010</date>"), std::string::npos);
+}
+
+TEST_F(AuctionListTest, ManyRecordsWithAndWithoutLimit) {
+  // Enough records that the list reads and works them out side by side.
+  for (int id = 1; id <= 130; ++id) {
+    std::string xml = id % 50 == 0 ? std::string("broken") : auctionXml("t" + std::to_string(1000 + id), id, "1");
+    record(id, xml, id % 3 == 0 ? 2 : 0, utc(2009, 1, 1, 0, 0));
+  }
+  installation.write("WEB-INF/user/auction/131", "state=0\n");
+  std::vector<int> all = idsOf(list(0, "-1", "category", "ascending"));
+  std::vector<int> wanted;
+  for (int id = 1; id <= 130; ++id)
+    if (id % 3 != 0) wanted.push_back(id);
+  std::vector<int> expected = listingOrder(wanted);
+  std::stable_sort(expected.begin(), expected.end(), [](int a, int b) {
+    return (a % 50 == 0 ? 0 : a) < (b % 50 == 0 ? 0 : b);
+  });
+  EXPECT_EQ(all, expected);
+  EXPECT_EQ(server.auctions.get().size(), 130u);
+  EXPECT_EQ(idsOf(list(2, "-1")).size(), 43u);
+  EXPECT_EQ(idsOf(list(0, "50")).size(), 50u);
 }
 
 TEST_F(AuctionListTest, SaveLoadRemoveCommands) {
