@@ -2,9 +2,12 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "platform/File.h"
 #include "platform/InputStream.h"
@@ -14,6 +17,8 @@
 #include "quorvelauction/common/ImageHelper.h"
 
 namespace quorvelauction::common {
+
+class EbayCache;
 
 // What more than one part of the system needs to find: the application and
 // user folders, the settings of "WEB-INF/global.properties", the hooks that
@@ -56,6 +61,20 @@ class GlobalConfig {
   static platform::OutputStreamPtr createFileOutputStream(const std::string& path);
   static platform::OutputStreamPtr createFileOutputStream(const platform::File& file);
 
+  // The site ids of the domains listed in "domains" (comma-separated, blanks
+  // around names and empty pieces ignored), each once, in order of first
+  // appearance. A domain whose site id cannot be read prints its trace and
+  // is left out. Fails when "domains" is absent.
+  static std::vector<int32_t> getSites();
+  // Replace the category caches by new ones of every listed site, or of the
+  // one domain's site. The table is emptied first; a site whose cache fails
+  // to build prints its trace and has no entry. Readers wait for a reload.
+  static void reloadEbayCacheFiles();
+  static void reloadEbayCacheFilesForOneDomain(const std::string& domain);
+  // The site's cache, or nothing when it is not loaded. A holder keeps its
+  // cache usable after a reload has replaced the table.
+  static std::shared_ptr<const EbayCache> getEbayCache(int32_t siteId);
+
   // n XOR a fixed mask chosen by the five low bits of n. Every mask has those
   // bits clear, so cryptId(cryptId(n)) == n. Stored auction paths depend on
   // the masks: they never change.
@@ -72,6 +91,13 @@ class GlobalConfig {
   static inline platform::Properties globalConfig_;
   static inline std::atomic<FileStreamFactory*> fileStreamFactory_{nullptr};
   static inline std::atomic<ImageHelper*> imageHelper_{nullptr};
+  // Guards ebayCaches_ across a whole reload. Not the class lock: a reload
+  // reads settings through Config and SiteConfig, which take their own locks
+  // and ask getPath for the class lock on the same thread. This lock is
+  // always taken first and never while another of them is held, so no two
+  // lock orders can meet.
+  static inline std::mutex ebayCachesLock_;
+  static inline std::unordered_map<int32_t, std::shared_ptr<const EbayCache>> ebayCaches_;
 };
 
 }  // namespace quorvelauction::common
