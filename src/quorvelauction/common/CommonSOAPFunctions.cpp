@@ -2,12 +2,17 @@
 
 #include <algorithm>
 #include <exception>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/Charset.h"
 #include "platform/Exceptions.h"
 #include "platform/PrintStream.h"
+#include "platform/Strings.h"
 #include "platform/System.h"
+#include "quorvelauction/common/Category.h"
+#include "quorvelauction/common/Config.h"
+#include "quorvelauction/common/EbayCache.h"
 #include "quorvelauction/common/GlobalConfig.h"
 #include "quorvelauction/common/Message.h"
 
@@ -61,6 +66,48 @@ std::string withoutControls(std::string text) {
                             [](char c) { return static_cast<unsigned char>(c) < 0x20; }),
              text.end());
   return text;
+}
+
+std::shared_ptr<const EbayCache> cacheOf(const std::string& domain) {
+  int32_t siteId = Config::getSite(domain);
+  std::shared_ptr<const EbayCache> cache = GlobalConfig::getEbayCache(siteId);
+  if (!cache) throw platform::IllegalStateException("no category cache for site " + std::to_string(siteId));
+  return cache;
+}
+
+const char* flag(bool value) { return value ? "1" : "0"; }
+
+void appendItem(std::string& out, const Category& c) {
+  out.append("<item uniqueID=\"").append(std::to_string(c.getId()));
+  out.append("\" csId=\"").append(std::to_string(c.getCsId()));
+  out.append("\" leaf=\"").append(std::to_string(c.getLeaf()));
+  out.append("\" ls=\"").append(flag(c.isLotsize()));
+  out.append("\" ce=\"").append(flag(c.isConditionExcluded()));
+  // Absent texts read "null", as the front end has always been sent them.
+  out.append("\" name=\"'").append(c.getName().value_or("null"));
+  out.append("'\" rpa=\"").append(flag(c.isReservePriceAllowed()));
+  out.append("\" mrp=\"").append(c.getMinimumReservePrice().value_or("null"));
+  out.append("\" rra=\"").append(flag(c.isReduceReserveAllowed()));
+  out.append("\"/>");
+}
+
+// The ids from the top down to id, joined by ".". The walk ends at -1, at an
+// id the cache does not hold, or before an id would come round a second
+// time, so a parent cycle cannot keep it going.
+std::string parentsPath(const EbayCache& cache, int32_t id) {
+  std::string path;
+  std::unordered_set<int32_t> seen;
+  for (;;) {
+    path.insert(0, std::to_string(id));
+    seen.insert(id);
+    if (id == -1) break;
+    auto found = cache.categories.find(id);
+    if (found == cache.categories.end()) break;
+    id = found->second->getParentId();
+    if (seen.count(id) != 0) break;
+    path.insert(0, ".");
+  }
+  return path;
 }
 
 }  // namespace
@@ -118,6 +165,71 @@ std::string CommonSOAPFunctions::loadFileImpl(const std::string& baseFolder, con
       platform::printStackTrace(e);
     }
     return "error reading file " + name;
+  }
+}
+
+xml::Element CommonSOAPFunctions::getCharacteristicsSet(const std::string& domain, int32_t csId) {
+  return cacheOf(domain)->getCharacteristicsSets(csId);
+}
+
+std::shared_ptr<const Category> CommonSOAPFunctions::getCategory(int32_t siteId, int32_t categoryId) {
+  std::shared_ptr<const EbayCache> cache = GlobalConfig::getEbayCache(siteId);
+  if (!cache) return nullptr;
+  auto found = cache->categories.find(categoryId);
+  if (found == cache->categories.end()) return nullptr;
+  // Shares the cache's ownership, so the category outlives a reload.
+  return std::shared_ptr<const Category>(cache, found->second);
+}
+
+std::string CommonSOAPFunctions::getCategoriesImpl(const std::string& domain, const std::string& parentIds) {
+  try {
+    std::string result;
+    for (const std::string& piece : platform::Strings::split(parentIds, ".")) {
+      if (piece.empty()) continue;
+      result.append(getOneCategoryBranch(domain, platform::Integers::parseInt(piece)));
+    }
+    return result;
+  } catch (const std::exception&) {
+    // The front end only tells an answer from a failure.
+    return "error";
+  }
+}
+
+std::string CommonSOAPFunctions::getOneCategoryBranch(const std::string& domain, int32_t parentId) {
+  std::shared_ptr<const EbayCache> cache = cacheOf(domain);
+  CategoryList items;
+  auto children = cache->parentCategories.find(parentId);
+  if (children != cache->parentCategories.end()) {
+    items = children->second;
+  } else {
+    auto self = cache->categories.find(parentId);
+    if (self != cache->categories.end() && self->second->getLeaf() == 1) items.push_back(self->second);
+  }
+  if (items.empty()) throw platform::Exception("category not found");
+
+  const std::string element = "_" + std::to_string(parentId);
+  std::string branch = "<" + element + " parents=\"#" + parentsPath(*cache, parentId) +
+                       "\" count=\"" + std::to_string(items.size()) + "\">";
+  for (const Category* item : items) appendItem(branch, *item);
+  branch.append("</").append(element).append(">");
+  return branch;
+}
+
+std::string CommonSOAPFunctions::getCategories(const std::string& sessionId, const std::string& parentIds) {
+  try {
+    std::string domain;
+    if (platform::Strings::startsWith(sessionId, staticSessionId)) {
+      domain = sessionId.substr(std::char_traits<char>::length(staticSessionId));
+      if (domain.empty()) domain = user.getDefaultDomain();
+    } else {
+      int32_t userId = user.getUserIdBySessionId(sessionId);
+      if (userId < 0) return Message::getError(user.getDefaultDomain(), "invalid_sessionId");
+      domain = user.getDomain(userId);
+    }
+    return getCategoriesImpl(domain, parentIds);
+  } catch (const std::exception& e) {
+    platform::printStackTrace(e);
+    return Message::getError(user.getDefaultDomain(), "exception", platform::describe(e));
   }
 }
 

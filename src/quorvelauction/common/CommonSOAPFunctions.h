@@ -1,12 +1,17 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "platform/File.h"
 #include "quorvelauction/common/UserWrapper.h"
+#include "xml/Element.h"
 
 namespace quorvelauction::common {
+
+class Category;
+class EbayCache;
 
 // File loading below a base folder and the eBay category functions that the
 // command handlers share. The server makes exactly one at start-up; it holds
@@ -35,6 +40,21 @@ class CommonSOAPFunctions {
   virtual std::string loadFileWithPrefix(const std::string& baseFolder, const std::string& prefix,
                                          const std::string& names);
 
+  // The characteristics set of the domain's eBay site, or a null handle
+  // when the site's cache has no set of that id. Fails when the domain has
+  // no site id or the site no loaded cache.
+  virtual xml::Element getCharacteristicsSet(const std::string& domain, int32_t csId);
+  // The category from the site's cache (kept alive by the handle), or
+  // nothing when the site has no cache or the cache no such category.
+  virtual std::shared_ptr<const Category> getCategory(int32_t siteId, int32_t categoryId);
+  // The category branches of the "."-separated parent ids, one after the
+  // other; "" for no id. Any failure gives "error", and nothing else.
+  virtual std::string getCategoriesImpl(const std::string& domain, const std::string& parentIds);
+  // getCategoriesImpl for the domain of a session: a session id starting
+  // with staticSessionId names its domain after the prefix (none: the
+  // default domain); another is asked of the callback.
+  virtual std::string getCategories(const std::string& sessionId, const std::string& parentIds);
+
  private:
   // The file's text in one line: UTF-16 behind either byte-order mark,
   // otherwise UTF-8, with every character below U+0020 removed. "" when the
@@ -42,6 +62,9 @@ class CommonSOAPFunctions {
   // cannot be read.
   std::string loadFileImpl(const std::string& baseFolder, const std::string& prefix,
                            const std::string& name);
+  // "<_id parents=\"#path\" count=\"n\">" + one item per category +
+  // "</_id>". Fails with "category not found" when there is no item.
+  std::string getOneCategoryBranch(const std::string& domain, int32_t parentId);
 
   UserWrapper& user;
 };

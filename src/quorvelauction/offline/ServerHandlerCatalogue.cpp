@@ -5,15 +5,19 @@
 
 #include "platform/Exceptions.h"
 #include "platform/File.h"
+#include "platform/Strings.h"
 #include "quorvelauction/common/CommonSOAPFunctions.h"
 #include "quorvelauction/common/GlobalConfig.h"
+#include "quorvelauction/common/XMLUtils.h"
 #include "quorvelauction/offline/ServerHandler.h"
+#include "xml/Document.h"
 
 namespace quorvelauction::offline {
 
 namespace {
 
 using common::GlobalConfig;
+using common::XMLUtils;
 
 const char kUserFolder[] = "WEB-INF/user/";
 const char kProgramFolder[] = "flash/";
@@ -49,6 +53,37 @@ std::string Server::Handler::onLoadUserFile(Properties& props) {
 std::string Server::Handler::onLoadFile(Properties& props) {
   return server_.soapFunctions->loadFileWithPrefix(GlobalConfig::getPath(), kProgramFolder,
                                                    textParameter(props, "name"));
+}
+
+std::string Server::Handler::onGetCategories(Properties& props) {
+  std::optional<std::string> parentIds = props.getProperty("parentIds");
+  if (!parentIds) return "error";
+  return server_.soapFunctions->getCategoriesImpl(server_.domain.get(), *parentIds);
+}
+
+std::string Server::Handler::onGetCharacteristicsSet(Properties& props) {
+  std::optional<std::string> csId = props.getProperty("csId");
+  if (!csId) throw platform::NumberFormatException("null");
+  xml::Element set =
+      server_.soapFunctions->getCharacteristicsSet(server_.domain.get(), platform::Integers::parseInt(*csId));
+  return set ? XMLUtils::asCompactString(set) : "";
+}
+
+std::string Server::Handler::onGeteBayDetails(Properties& props) {
+  const std::string app = GlobalConfig::getPath();
+  const std::string folder = "WEB-INF/" + server_.domain.get() + "/ebay-cache/";
+  const std::string path = app + folder + textParameter(props, "detailName") + ".xml";
+  xml::Document document;
+  // Only the domain's cached detail files may be read; another name is as
+  // good as a missing file.
+  if (server_.soapFunctions->validPath(app, folder, platform::File(path))) {
+    document = XMLUtils::fileToDoc(path);
+  } else {
+    platform::printStackTrace(platform::FileNotFoundException(path + " (outside the ebay-cache folder)"));
+  }
+  xml::Element root = document.getRootElement();
+  if (!root) throw platform::NullPointerException("no root element in " + path);
+  return XMLUtils::asCompactString(root);
 }
 
 }  // namespace quorvelauction::offline

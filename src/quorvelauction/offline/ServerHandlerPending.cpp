@@ -23,8 +23,6 @@ std::string Server::Handler::onOfflineLog(Properties&) { return kPending; }
 std::string Server::Handler::onAuctionVerify(Properties&) { return kPending; }
 std::string Server::Handler::onGetAccountBalance(Properties&) { return kPending; }
 std::string Server::Handler::onRemoveImage(Properties&) { return kPending; }
-std::string Server::Handler::onGetCategories(Properties&) { return kPending; }
-std::string Server::Handler::onGetCharacteristicsSet(Properties&) { return kPending; }
 std::string Server::Handler::onGetUserData(Properties&) { return kPending; }
 std::string Server::Handler::onGetEbayUserData(Properties&) { return kPending; }
 std::string Server::Handler::onUpdateUserData(Properties&) { return kPending; }
@@ -38,7 +36,6 @@ std::string Server::Handler::onBuyFlatrate(Properties&) { return kPending; }
 std::string Server::Handler::onBuyPowersellerFlatrate(Properties&) { return kPending; }
 std::string Server::Handler::onCancelFlatrate(Properties&) { return kPending; }
 std::string Server::Handler::onGetSuggestedCategories(Properties&) { return kPending; }
-std::string Server::Handler::onGeteBayDetails(Properties&) { return kPending; }
 std::string Server::Handler::onOfflineIsOnline(Properties&) { return kPending; }
 std::string Server::Handler::onOfflineNeedsUpdate(Properties&) { return kPending; }
 std::string Server::Handler::onOfflineGetServerSessionId(Properties&) { return kPending; }
