@@ -2,12 +2,19 @@
 
 #include <pugixml.hpp>
 
+#include "xml/PagePool.h"
+
 namespace xml::detail {
 
 // The tree behind a Document and all handles into it. Removed elements are
 // moved below a hidden holder element instead of being freed, so a handle to
 // a removed element stays readable for as long as the document lives.
 struct DocumentData {
+  // First member: the memory functions are in place before the tree exists.
+  struct PoolInstalled {
+    PoolInstalled() { PagePool::install(); }
+  } poolInstalled;
+
   pugi::xml_document doc;
   pugi::xml_node removed;  // the holder, made on the first removal
 

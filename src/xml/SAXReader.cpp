@@ -265,11 +265,31 @@ bool needsLook(const char* value) {
   return false;
 }
 
+// What element() needs to know of a name: whether it has a ":" and whether
+// it is a namespace declaration, in one pass.
+struct NameShape {
+  bool colon = false;
+  bool declaration = false;
+};
+
+NameShape shapeOf(const char* name) {
+  NameShape shape;
+  const char* p = name;
+  for (; *p; ++p)
+    if (*p == ':') {
+      shape.colon = true;
+      break;
+    }
+  if (name[0] == 'x' && std::strncmp(name, "xmlns", 5) == 0 && (name[5] == '\0' || name[5] == ':'))
+    shape.declaration = true;
+  return shape;
+}
+
 void Checker::element(pugi::xml_node n) {
   constexpr int kInline = 16;
   const char* names[kInline];
   int count = 0;
-  bool prefixed = std::strchr(n.name(), ':') != nullptr;
+  bool prefixed = shapeOf(n.name()).colon;
   std::unordered_set<std::string_view> many;
   for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute()) {
     const char* name = a.name();
@@ -279,7 +299,7 @@ void Checker::element(pugi::xml_node n) {
       decode(value);
     }
     for (int i = 0; i < count && i < kInline; ++i)
-      if (std::strcmp(names[i], name) == 0)
+      if (names[i][0] == name[0] && std::strcmp(names[i], name) == 0)
         failAt(name, "attribute \"" + std::string(name) + "\" appears twice");
     if (count < kInline) {
       names[count] = name;
@@ -288,10 +308,10 @@ void Checker::element(pugi::xml_node n) {
       if (!many.insert(name).second) failAt(name, "attribute \"" + std::string(name) + "\" appears twice");
     }
     ++count;
-    std::string_view qname = name;
-    if (detail::isNamespaceDeclaration(qname)) {
-      bound_.push_back(detail::declaredPrefix(qname));
-    } else if (qname.find(':') != std::string_view::npos) {
+    NameShape shape = shapeOf(name);
+    if (shape.declaration) {
+      bound_.push_back(detail::declaredPrefix(name));
+    } else if (shape.colon) {
       prefixed = true;
     }
   }
