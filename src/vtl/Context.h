@@ -1,8 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "vtl/Value.h"
@@ -14,21 +14,35 @@ namespace vtl {
 class Context {
  public:
   // Puts value under key; a null value changes nothing.
-  void put(std::string_view key, Value value);
+  void put(std::string_view key, Value value) { put(key, hashOf(key), std::move(value)); }
   // The value under key, null when there is none.
   Value get(std::string_view key) const;
   // The stored value, or nullptr.
-  const Value* find(std::string_view key) const;
+  const Value* find(std::string_view key) const { return find(key, hashOf(key)); }
   bool containsKey(std::string_view key) const { return find(key) != nullptr; }
-  void remove(std::string_view key);
+  void remove(std::string_view key) { remove(key, hashOf(key)); }
   std::vector<std::string> getKeys() const;
 
+  // The same with the key's hash computed beforehand (the parser hashes
+  // every variable name once).
+  static size_t hashOf(std::string_view key);
+  void put(std::string_view key, size_t hash, Value value);
+  const Value* find(std::string_view key, size_t hash) const;
+  void remove(std::string_view key, size_t hash);
+
  private:
-  struct Hash {
-    using is_transparent = void;
-    size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+  // Open addressing with linear probing; at most half the slots are used.
+  struct Slot {
+    size_t hash = 0;
+    bool used = false;
+    std::string key;
+    Value value;
   };
-  std::unordered_map<std::string, Value, Hash, std::equal_to<>> values_;
+  size_t locate(std::string_view key, size_t hash) const;
+  void grow();
+
+  std::vector<Slot> slots_;
+  size_t size_ = 0;
 };
 
 }  // namespace vtl

@@ -13,6 +13,39 @@ namespace vtl {
 
 using platform::Strings;
 
+namespace {
+
+bool isAscii(const std::string& bytes) {
+  for (char c : bytes) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
+// Template bytes as text; the common cases skip the general decoder.
+std::string decode(std::string bytes, const std::string& encoding) {
+  platform::Charset charset = platform::Charset::forName(encoding);
+  if (charset.kind() == platform::Charset::Kind::kLatin1) {
+    if (isAscii(bytes)) return bytes;
+    std::string text;
+    text.reserve(bytes.size() + bytes.size() / 8);
+    for (char c : bytes) {
+      auto b = static_cast<unsigned char>(c);
+      if (b < 0x80) {
+        text += c;
+      } else {
+        text += static_cast<char>(0xC0 | (b >> 6));
+        text += static_cast<char>(0x80 | (b & 0x3F));
+      }
+    }
+    return text;
+  }
+  if (charset.kind() == platform::Charset::Kind::kUtf8 && isAscii(bytes)) return bytes;
+  return charset.decode(bytes);
+}
+
+}  // namespace
+
 Engine::Engine() {
   registerLoaderClass(FileResourceLoader::kClassName,
                       [] { return std::make_unique<FileResourceLoader>(); });
@@ -54,6 +87,7 @@ void Engine::init() {
     if (initialized_ || initializing_) return;
     inputEncoding_ = setting("input.encoding", "ISO-8859-1");
     counterName_ = setting("directive.foreach.counter.name", "velocityCount");
+    counterHash_ = Context::hashOf(counterName_);
     counterInitialValue_ = static_cast<int32_t>(intSetting("directive.foreach.counter.initial.value", 1));
     maxParseDepth_ = static_cast<size_t>(std::max<int64_t>(1, intSetting("directive.parse.max.depth", 10)));
     maxMacroDepth_ = static_cast<int>(std::clamp<int64_t>(intSetting("velocimacro.max.depth", 20), 1, 100));
@@ -144,9 +178,9 @@ std::shared_ptr<const Template> Engine::getTemplate(const std::string& name) {
 std::shared_ptr<const Template> Engine::getTemplate(const std::string& name,
                                                     const std::string& encoding) {
   if (auto hit = cached(name, encoding)) return hit;
-  platform::Charset charset = platform::Charset::forName(encoding);
+  platform::Charset::forName(encoding);  // an unknown name fails before any loading
   Loaded loaded = load(name);
-  std::shared_ptr<const Template> tmpl = parse(name, encoding, charset.decode(loaded.bytes));
+  std::shared_ptr<const Template> tmpl = parse(name, encoding, decode(std::move(loaded.bytes), encoding));
   if (loaded.loader->isCachingOn()) {
     auto resource = std::make_shared<Resource>(name, encoding);
     resource->setLastModified(loaded.loader->getLastModified(*resource));
@@ -157,8 +191,8 @@ std::shared_ptr<const Template> Engine::getTemplate(const std::string& name,
 }
 
 std::string Engine::getContent(const std::string& name, const std::string& encoding) {
-  platform::Charset charset = platform::Charset::forName(encoding);
-  return charset.decode(load(name).bytes);
+  platform::Charset::forName(encoding);
+  return decode(load(name).bytes, encoding);
 }
 
 bool Engine::mergeTemplate(const std::string& name, const std::string& encoding, Context& context,

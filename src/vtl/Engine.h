@@ -69,6 +69,7 @@ class Engine {
 
   MacroTable& macros() { return macros_; }
   const std::string& counterName() const { return counterName_; }
+  size_t counterHash() const { return counterHash_; }
   int32_t counterInitialValue() const { return counterInitialValue_; }
   size_t maxParseDepth() const { return maxParseDepth_; }
   int maxMacroDepth() const { return maxMacroDepth_; }
@@ -103,6 +104,7 @@ class Engine {
 
   std::string inputEncoding_ = "ISO-8859-1";
   std::string counterName_ = "velocityCount";
+  size_t counterHash_ = Context::hashOf("velocityCount");
   int32_t counterInitialValue_ = 1;
   size_t maxParseDepth_ = 10;
   int maxMacroDepth_ = 20;

@@ -53,13 +53,16 @@ std::string FileResourceLoader::find(const std::string& name) const {
 }
 
 platform::InputStreamPtr FileResourceLoader::getResourceStream(const std::string& name) {
-  std::string path = find(name);
-  if (path.empty()) throw ResourceNotFoundException(name);
-  try {
-    return std::make_unique<platform::FileInputStream>(path);
-  } catch (const platform::FileNotFoundException&) {
-    throw ResourceNotFoundException(name);
+  std::string relative;
+  if (normalize(name, relative)) {
+    for (const std::string& folder : paths_) {
+      try {
+        return std::make_unique<platform::FileInputStream>(platform::File(folder, relative));
+      } catch (const platform::FileNotFoundException&) {
+      }
+    }
   }
+  throw ResourceNotFoundException(name);
 }
 
 bool FileResourceLoader::isSourceModified(const Resource& resource) {

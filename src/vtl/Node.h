@@ -52,6 +52,7 @@ struct Step {
 struct ReferenceExpr : Expr {
   std::string_view literal;  // as written, from "$" on
   std::string_view root;
+  size_t rootHash = 0;  // Context::hashOf(root)
   Span<Step> steps;
   bool quiet = false;
   const Value& eval(Renderer& r, Value& scratch) const override;
@@ -125,6 +126,7 @@ struct IfNode : Node {
 
 struct ForeachNode : Node {
   std::string_view variable;
+  size_t variableHash = 0;
   const Expr* items = nullptr;
   const Block* body = nullptr;
   void render(Renderer& r) const override;

@@ -157,18 +157,18 @@ bool Parser::lookingAtSet(size_t at) const {
 
 void Parser::emitText(std::vector<Node*>& nodes, size_t from, size_t to) {
   if (from >= to) return;
-  if (!nodes.empty()) {
-    if (auto* last = dynamic_cast<TextNode*>(nodes.back())) {
-      if (last->text.data() + last->text.size() == text_.data() + from) {
-        last->text = std::string_view(last->text.data(), last->text.size() + (to - from));
-        return;
-      }
+  if (!nodes.empty() && nodes.back() == lastText_) {
+    TextNode* last = lastText_;
+    if (last->text.data() + last->text.size() == text_.data() + from) {
+      last->text = std::string_view(last->text.data(), last->text.size() + (to - from));
+      return;
     }
   }
   auto* node = arena_.make<TextNode>();
   node->offset = static_cast<uint32_t>(from);
   node->text = text_.substr(from, to - from);
   nodes.push_back(node);
+  lastText_ = node;
 }
 
 size_t Parser::wordEnd(size_t at) const {
@@ -348,6 +348,7 @@ const ReferenceExpr* Parser::parseReference(size_t offset) {
   ref->offset = static_cast<uint32_t>(offset);
   ref->quiet = quiet;
   ref->root = text_.substr(rootStart, p - rootStart);
+  ref->rootHash = Context::hashOf(ref->root);
   std::vector<Step> steps;
   while (p + 1 < end_ && text_[p] == '.' && isLetter(text_[p + 1])) {
     size_t nameStart = p + 1;
@@ -412,6 +413,7 @@ void Parser::skipBlanks() {
 }
 
 bool Parser::atWord(std::string_view word) const {
+  if (pos_ >= end_ || text_[pos_] != word[0]) return false;
   return text_.compare(pos_, word.size(), word) == 0 &&
          (pos_ + word.size() >= end_ || !isIdentifierChar(text_[pos_ + word.size()]));
 }
@@ -503,6 +505,7 @@ Node* Parser::parseForeach(size_t offset) {
   pos_ += 2;
   auto* node = arena_.make<ForeachNode>();
   node->variable = variable->root;
+  node->variableHash = variable->rootHash;
   skipSpace();
   node->items = parsePrimary();
   closeParen();
@@ -766,7 +769,7 @@ Expr* Parser::parseList() {
       skipSpace();
       if (pos_ >= end_ || text_[pos_] != ']') fail(pos_);
       ++pos_;
-      return range;
+      return foldConstant(range);
     }
     while (pos_ < end_ && text_[pos_] == ',') {
       ++pos_;
@@ -779,7 +782,37 @@ Expr* Parser::parseList() {
   auto* list = arena_.make<ListExpr>();
   list->offset = static_cast<uint32_t>(at);
   list->items = arena_.copy(items);
-  return list;
+  return foldConstant(list);
+}
+
+// A list or range made only of literals is made once, here: templates cannot
+// change a list, so every rendering may share it.
+Expr* Parser::foldConstant(Expr* expr) {
+  auto literal = [](const Expr* e) { return dynamic_cast<const LiteralExpr*>(e); };
+  auto items = std::make_shared<List>();
+  if (auto* range = dynamic_cast<RangeExpr*>(expr)) {
+    auto* from = literal(range->from);
+    auto* to = literal(range->to);
+    if (!from || !to || !from->value.isInt() || !to->value.isInt()) return expr;
+    int64_t x = from->value.asInt();
+    int64_t y = to->value.asInt();
+    if ((x <= y ? y - x : x - y) >= 4096) return expr;
+    for (int64_t i = x;; i += x <= y ? 1 : -1) {
+      items->items.emplace_back(static_cast<int32_t>(i));
+      if (i == y) break;
+    }
+  } else if (auto* list = dynamic_cast<ListExpr*>(expr)) {
+    for (const Expr* item : list->items) {
+      if (!literal(item)) return expr;
+      items->items.push_back(literal(item)->value);
+    }
+  } else {
+    return expr;
+  }
+  auto* folded = arena_.make<LiteralExpr>();
+  folded->offset = expr->offset;
+  folded->value = Value(std::move(items));
+  return folded;
 }
 
 }  // namespace vtl

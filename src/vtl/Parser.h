@@ -57,6 +57,7 @@ class Parser {
   Expr* parseString();
   Expr* parseNumber();
   Expr* parseList();
+  Expr* foldConstant(Expr* expr);
 
   void openParen(size_t directiveOffset);
   void closeParen();
@@ -77,6 +78,7 @@ class Parser {
   size_t pos_ = 0;
   size_t end_ = 0;
   int depth_ = 0;
+  TextNode* lastText_ = nullptr;  // the text node emitText made last
 };
 
 }  // namespace vtl

@@ -1,5 +1,6 @@
 #include "vtl/Renderer.h"
 
+#include <algorithm>
 #include <climits>
 #include <memory>
 
@@ -94,6 +95,7 @@ Renderer::Renderer(Engine& engine, Context& context, platform::Writer& writer)
     : engine_(engine), context_(context), writer_(writer), out_(&output_) {}
 
 void Renderer::run(const Template& tmpl) {
+  output_.reserve(std::min<size_t>(tmpl.text().size() + tmpl.text().size() / 2, kFlushSize));
   try {
     renderParsed(tmpl);
   } catch (...) {
@@ -137,7 +139,7 @@ int Renderer::parameterIndex(std::string_view name) const {
   return -1;
 }
 
-const Value* Renderer::lookup(std::string_view name, Value& scratch) {
+const Value* Renderer::lookup(std::string_view name, size_t hash, Value& scratch) {
   if (frame_) {
     int i = parameterIndex(name);
     if (i >= 0) {
@@ -150,10 +152,10 @@ const Value* Renderer::lookup(std::string_view name, Value& scratch) {
       return v.isNull() ? nullptr : &v;
     }
   }
-  return context_.find(name);
+  return context_.find(name, hash);
 }
 
-void Renderer::assign(std::string_view name, const Value& value) {
+void Renderer::assign(std::string_view name, size_t hash, const Value& value) {
   if (value.isNull()) return;
   if (frame_) {
     int i = parameterIndex(name);
@@ -162,7 +164,7 @@ void Renderer::assign(std::string_view name, const Value& value) {
       auto* ref = dynamic_cast<const ReferenceExpr*>(frame_->args[i]);
       if (ref && ref->steps.empty()) {
         Restore<Frame*> inCaller(frame_, frame_->caller);
-        assign(ref->root, value);
+        assign(ref->root, ref->rootHash, value);
         return;
       }
       for (auto& local : frame_->locals) {
@@ -175,17 +177,17 @@ void Renderer::assign(std::string_view name, const Value& value) {
       return;
     }
   }
-  context_.put(name, value);
+  context_.put(name, hash, value);
 }
 
-void Renderer::unset(std::string_view name) {
+void Renderer::unset(std::string_view name, size_t hash) {
   if (frame_) {
     int i = parameterIndex(name);
     if (i >= 0) {
       auto* ref = dynamic_cast<const ReferenceExpr*>(frame_->args[i]);
       if (ref && ref->steps.empty()) {
         Restore<Frame*> inCaller(frame_, frame_->caller);
-        unset(ref->root);
+        unset(ref->root, ref->rootHash);
         return;
       }
       auto& locals = frame_->locals;
@@ -198,7 +200,7 @@ void Renderer::unset(std::string_view name) {
       return;
     }
   }
-  context_.remove(name);
+  context_.remove(name, hash);
 }
 
 namespace {
@@ -290,13 +292,7 @@ void ReferenceNode::render(Renderer& r) const {
   const Value& value = ref->eval(r, scratch);
   if (backslashes == 0) {
     if (!value.isNull()) {
-      if (value.isString()) {
-        r.write(value.asString());
-      } else {
-        std::string text;
-        value.appendTo(text);
-        r.write(text);
-      }
+      r.writeValue(value);
     } else if (!ref->quiet) {
       r.write(ref->literal);
     }
@@ -320,12 +316,12 @@ void SetNode::render(Renderer& r) const {
   const Value& v = value->eval(r, scratch);
   if (v.isNull()) return;  // no value: the variable keeps what it had
   if (target->steps.empty()) {
-    r.assign(target->root, v);
+    r.assign(target->root, target->rootHash, v);
     return;
   }
   Value held = v;
   Value chain;
-  const Value* object = r.lookup(target->root, chain);
+  const Value* object = r.lookup(target->root, target->rootHash, chain);
   if (!object) return;
   Value current = *object;
   for (uint32_t i = 0; i + 1 < target->steps.size(); ++i) {
@@ -354,30 +350,31 @@ void ForeachNode::render(Renderer& r) const {
   if (!target.isList()) return;
   std::shared_ptr<List> list = target.asList();
   const std::string& counter = r.engine().counterName();
+  size_t counterHash = r.engine().counterHash();
   Value saved;
   Value savedCount;
   {
     Value s;
-    const Value* v = r.lookup(variable, s);
+    const Value* v = r.lookup(variable, variableHash, s);
     if (v) saved = *v;
-    const Value* c = r.lookup(counter, s);
+    const Value* c = r.lookup(counter, counterHash, s);
     if (c) savedCount = *c;
   }
   int32_t count = r.engine().counterInitialValue();
   for (const Value& item : list->items) {
-    r.assign(variable, item);
-    r.assign(counter, Value(count++));
+    r.assign(variable, variableHash, item);
+    r.assign(counter, counterHash, Value(count++));
     body->render(r);
   }
   if (saved.isNull()) {
-    r.unset(variable);
+    r.unset(variable, variableHash);
   } else {
-    r.assign(variable, saved);
+    r.assign(variable, variableHash, saved);
   }
   if (savedCount.isNull()) {
-    r.unset(counter);
+    r.unset(counter, counterHash);
   } else {
-    r.assign(counter, savedCount);
+    r.assign(counter, counterHash, savedCount);
   }
 }
 
@@ -424,7 +421,7 @@ void MacroCallNode::render(Renderer& r) const {
 // ---- expressions ----
 
 const Value& ReferenceExpr::eval(Renderer& r, Value& scratch) const {
-  const Value* v = r.lookup(root, scratch);
+  const Value* v = r.lookup(root, rootHash, scratch);
   if (!v) return kNull;
   for (const Step& step : steps) {
     Value next;

@@ -28,12 +28,13 @@ class Renderer {
 
   Engine& engine() { return engine_; }
   void write(std::string_view text) { out_->append(text); }
+  void writeValue(const Value& value) { value.appendTo(*out_); }
 
   // Variable access through the macro call under way: a macro parameter
   // stands for the caller's argument expression.
-  const Value* lookup(std::string_view name, Value& scratch);
-  void assign(std::string_view name, const Value& value);
-  void unset(std::string_view name);
+  const Value* lookup(std::string_view name, size_t hash, Value& scratch);
+  void assign(std::string_view name, size_t hash, const Value& value);
+  void unset(std::string_view name, size_t hash);
 
   // The value's named operation or property (getX, getx, get("x"), isX);
   // false when there is none.

@@ -1,5 +1,6 @@
 #include "vtl/Value.h"
 
+#include <charconv>
 #include <cstdio>
 
 namespace vtl {
@@ -57,8 +58,8 @@ void Value::appendTo(std::string& out) const {
       return;
     case Kind::kInt: {
       char digits[16];
-      int n = std::snprintf(digits, sizeof digits, "%d", int_);
-      out.append(digits, n);
+      auto result = std::to_chars(digits, digits + sizeof digits, int_);
+      out.append(digits, result.ptr);
       return;
     }
     case Kind::kString:
