@@ -1,0 +1,118 @@
+// Auction records through the running server: save, load, list and remove
+// as the front end sends them, form-encoded to "/app/call".
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "e2e/Installation.h"
+#include "e2e/Loopback.h"
+#include "platform/File.h"
+#include "platform/Properties.h"
+#include "quorvelauction/offline/CryptedFileInputStream.h"
+#include "quorvelauction/offline/Server.h"
+
+namespace e2e {
+namespace {
+
+std::string formEncode(const std::string& text) {
+  static const char* hex = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : text) {
+    if (isalnum(c) || c == '.' || c == '-' || c == '*' || c == '_')
+      out += static_cast<char>(c);
+    else if (c == ' ')
+      out += '+';
+    else
+      out += std::string("%") + hex[c >> 4] + hex[c & 15];
+  }
+  return out;
+}
+
+std::string formDecode(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '+')
+      out += ' ';
+    else if (text[i] == '%' && i + 2 < text.size())
+      out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16)), i += 2;
+    else
+      out += text[i];
+  }
+  return out;
+}
+
+class RecordsTest : public ::testing::Test {
+ protected:
+  void SetUp() override { server = std::make_unique<ServerProcess>(inst.folder()); }
+
+  // One command as a form POST; the decoded result text.
+  std::string call(const std::string& function, const std::vector<std::string>& args) {
+    std::string body = "func=" + function + "&a0=session";
+    for (size_t i = 0; i < args.size(); ++i)
+      body += "&a" + std::to_string(i + 1) + "=" + formEncode(args[i]);
+    Connection c(server->port());
+    c.send("POST /app/call HTTP/1.1\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
+    Reply reply = c.readReply();
+    EXPECT_EQ(reply.status, "200 Ok") << function;
+    EXPECT_EQ(reply.body.rfind("result=", 0), 0u) << reply.body;
+    return formDecode(reply.body.substr(std::min<size_t>(7, reply.body.size())));
+  }
+  std::string recordPath(int id) const { return inst.app() + "WEB-INF/user/auction/" + std::to_string(id); }
+
+  Installation inst;
+  std::unique_ptr<ServerProcess> server;
+};
+
+const std::string kXml =
+    "<collector><auction><item><Title><data text=\"Lamp = 5:1 #2 &amp; \xC3\xA4\"/></Title>"
+    "<Category><data value=\"1234\"/></Category><MinimumBid><data value=\"12,50\"/></MinimumBid>"
+    "<Type><data value=\"1\"/></Type></item></auction>\n<note>line two</note></collector>";
+
+}  // namespace
+
+TEST_F(RecordsTest, SaveLoadListRemove) {
+  EXPECT_EQ(call("auctionCreateWithPictures", {""}), "1");
+  EXPECT_EQ(call("auctionSave", {"5", kXml}), "ok");
+  EXPECT_EQ(call("auctionCreateFromOld", {"5"}), "6");
+  EXPECT_EQ(call("auctionLoad", {"5"}), kXml);
+
+  // The record lies in the user folder, here the application folder, where
+  // the storage rule scrambles it.
+  ASSERT_TRUE(platform::File(recordPath(5)).exists());
+  EXPECT_EQ(inst.read("htdocs/app/WEB-INF/user/auction/5").find("xmlContent"), std::string::npos);
+  quorvelauction::offline::Server::programPath = inst.folder();
+  quorvelauction::offline::CryptedFileInputStream in(recordPath(5));
+  platform::Properties stored;
+  stored.load(in);
+  EXPECT_EQ(stored.getProperty("id"), "5");
+  EXPECT_EQ(stored.getProperty("state"), "0");
+  EXPECT_EQ(stored.getProperty("xmlContent"), kXml);
+
+  std::string list = call("auctionNewList", {"-1", "title", "ascending"});
+  EXPECT_EQ(list.rfind("<auctions><auction><id>5</id><title>Lamp = 5:1 #2 &amp; \xC3\xA4</title>"
+                       "<category>1234</category>",
+                       0),
+            0u)
+      << list;
+  EXPECT_NE(list.find("<minimumBid>12.50</minimumBid><type>1</type><date>"), std::string::npos);
+  EXPECT_EQ(call("auctionSubmittedList", {"-1", "", ""}), "<auctions/>");
+  EXPECT_EQ(call("auctionVerifiedList", {"0", "", ""}), "<auctions/>");
+
+  EXPECT_EQ(call("auctionRemove", {"5 x 6"}), "ok");
+  EXPECT_FALSE(platform::File(recordPath(5)).exists());
+  EXPECT_EQ(call("auctionLoad", {"5"}), "");
+  EXPECT_EQ(call("auctionNewList", {"-1", "", ""}), "<auctions/>");
+  EXPECT_EQ(call("auctionCreateWithPictures", {""}), "1");
+}
+
+TEST_F(RecordsTest, ARemovedNumberStartsAfresh) {
+  EXPECT_EQ(call("auctionSave", {"1", kXml}), "ok");
+  EXPECT_EQ(call("auctionRemove", {"1"}), "ok");
+  // Saved again under the same number: a new record, not the removed one.
+  EXPECT_EQ(call("auctionSave", {"1", "<collector/>"}), "ok");
+  EXPECT_EQ(call("auctionLoad", {"1"}), "<collector/>");
+  EXPECT_NE(call("auctionNewList", {"-1", "", ""}).find("<id>1</id><title/>"), std::string::npos);
+}
+
+}  // namespace e2e
