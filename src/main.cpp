@@ -1,6 +1,10 @@
-#include "platform/System.h"
+#include <string>
+#include <vector>
 
-int main() {
-  platform::System::out().println("program exit");
+#include "quorvelauction/offline/Server.h"
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  quorvelauction::offline::Server::main(args);
   return 0;
 }

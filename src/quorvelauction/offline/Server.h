@@ -21,6 +21,7 @@ class SSLContext;
 
 namespace quorvelauction::common {
 class CommonSOAPFunctions;
+class ImageHelper;
 }
 
 namespace quorvelauction::offline {
@@ -92,8 +93,8 @@ class Server {
   virtual bool startedFromEclipse();
 
   // The process entry: args are the command-line arguments without the
-  // program name.
-  static void main(const std::vector<std::string>& args);
+  // program name. Never returns.
+  [[noreturn]] static void main(const std::vector<std::string>& args, int port = PORT);
   // Makes outgoing TLS connections accept every certificate chain.
   static void trustAll();
   // The background scan of the user's image folder.
@@ -139,6 +140,8 @@ class Server {
   static std::shared_ptr<platform::SSLContext> sc;
 
  private:
+  // Sends standard output and error into "log.txt", every line dated.
+  static void logToFile();
   void build(const std::optional<std::string>& passedPath);
   void fixFolders();
   void readInstallationNumber();
@@ -150,6 +153,7 @@ class Server {
   std::unique_ptr<platform::ServerSocket> serverSocket_;
   std::unique_ptr<CryptedStreams> cryptedStreams_;
   std::string appPath_;
+  std::unique_ptr<common::ImageHelper> imageHelper_;
   std::unique_ptr<DomainUser> domainUser_;
   std::unique_ptr<ImageScan> imageScan_;
 };

@@ -1,0 +1,157 @@
+// Echo calls per second over one and over 16 keep-alive connections, and
+// the throughput of a 10 MiB file GET, against a server running in this
+// process on a free port.
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+#include "platform/PrintStream.h"
+#include "platform/System.h"
+#include "quorvelauction/offline/CryptedFileOutputStream.h"
+#include "quorvelauction/offline/Server.h"
+#include "support/TempDir.h"
+
+namespace {
+
+class Discard : public platform::OutputStream {
+ public:
+  using platform::OutputStream::write;
+  void write(const char*, int, int) override {}
+};
+
+constexpr size_t kFileSize = 10 << 20;
+
+int connectTo(int port) {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  int on = 1;
+  ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  return fd;
+}
+
+int freePort() {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  socklen_t length = sizeof address;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  ::close(fd);
+  return ntohs(address.sin_port);
+}
+
+// The installation and the server, made once for the whole run.
+int serverPort() {
+  static int port = [] {
+    static testsupport::TempDir* dir = new testsupport::TempDir();
+    dir->write("messages.properties", "programName=companion\n");
+    dir->write("htdocs/app/WEB-INF/global.properties", "");
+    dir->write("htdocs/index.html", "");
+    quorvelauction::offline::Server::programPath = dir->path();
+    {
+      quorvelauction::offline::CryptedFileOutputStream out(dir->path() + "htdocs/big.bin");
+      std::string block(1 << 20, 'x');
+      for (size_t done = 0; done < kFileSize; done += block.size()) out.write(block);
+      out.close();
+    }
+    if (::chdir(dir->path().c_str()) != 0) std::abort();
+    // The server's diagnostics would drown the figures.
+    platform::System::setOut(std::make_shared<platform::PrintStream>(
+        std::make_unique<Discard>(), false));
+    const int p = freePort();
+    std::thread([p] { quorvelauction::offline::Server server(p, std::nullopt); }).detach();
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+      int fd = connectTo(p);
+      if (fd >= 0) {
+        ::close(fd);
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return p;
+  }();
+  return port;
+}
+
+// Reads one reply with a Content-Length body; returns the body size.
+size_t readReply(int fd, std::string& buffer) {
+  buffer.clear();
+  char chunk[1 << 16];
+  size_t headEnd;
+  for (;;) {
+    headEnd = buffer.find("\r\n\r\n");
+    if (headEnd != std::string::npos) break;
+    ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
+    if (n <= 0) throw std::runtime_error("connection ended");
+    buffer.append(chunk, static_cast<size_t>(n));
+  }
+  size_t at = buffer.find("Content-Length: ");
+  size_t length = std::stoul(buffer.substr(at + 16));
+  size_t have = buffer.size() - headEnd - 4;
+  while (have < length) {
+    ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
+    if (n <= 0) throw std::runtime_error("connection ended");
+    have += static_cast<size_t>(n);
+  }
+  return length;
+}
+
+void sendAll(int fd, const std::string& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+    if (n <= 0) throw std::runtime_error("send failed");
+    done += static_cast<size_t>(n);
+  }
+}
+
+void BM_EchoCall(benchmark::State& state) {
+  int fd = connectTo(serverPort());
+  const std::string request = "GET /app/call?func=echo&a0=hello HTTP/1.1\r\nHost: localhost\r\n\r\n";
+  std::string buffer;
+  for (auto _ : state) {
+    sendAll(fd, request);
+    readReply(fd, buffer);
+  }
+  state.counters["calls/s"] = benchmark::Counter(static_cast<double>(state.iterations()),
+                                                 benchmark::Counter::kIsRate);
+  ::close(fd);
+}
+BENCHMARK(BM_EchoCall)->UseRealTime();
+BENCHMARK(BM_EchoCall)->Threads(16)->UseRealTime();
+
+void BM_FileGet10MiB(benchmark::State& state) {
+  int fd = connectTo(serverPort());
+  const std::string request = "GET /big.bin HTTP/1.1\r\nHost: localhost\r\n\r\n";
+  std::string buffer;
+  for (auto _ : state) {
+    sendAll(fd, request);
+    if (readReply(fd, buffer) != kFileSize) state.SkipWithError("short file");
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kFileSize));
+  ::close(fd);
+}
+BENCHMARK(BM_FileGet10MiB)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,464 @@
+#include "quorvelauction/offline/ServerHandler.h"
+
+#include <ctime>
+#include <thread>
+#include <vector>
+
+#include "platform/BufferedOutputStream.h"
+#include "platform/Charset.h"
+#include "platform/Exceptions.h"
+#include "platform/Strings.h"
+#include "platform/System.h"
+#include "quorvelauction/common/GlobalConfig.h"
+#include "quorvelauction/common/XMLUtils.h"
+#include "quorvelauction/offline/CallMapper.h"
+#include "xml/SAXReader.h"
+
+namespace quorvelauction::offline {
+
+using platform::Strings;
+using platform::System;
+
+// A request line, header line or body beyond the bounds: refused with a 500
+// and the connection closed, before anything of that size is allocated.
+class Server::Handler::TooLarge : public platform::IOException {
+ public:
+  explicit TooLarge(const std::string& message) : platform::IOException(message) {}
+  const char* typeName() const override { return "IOException"; }
+};
+
+namespace {
+
+constexpr const char* kOk = "200 Ok";
+constexpr const char* kNotFound = "404 file not found";
+constexpr const char* kInternalError = "500 Internal Error";
+constexpr const char* kNotImplemented = "501 Not implemented";
+constexpr int kCopyBlock = 65536;
+
+std::vector<std::string> tokens(const std::string& line) {
+  std::vector<std::string> result;
+  size_t i = 0;
+  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; };
+  while (i < line.size()) {
+    while (i < line.size() && blank(line[i])) ++i;
+    size_t start = i;
+    while (i < line.size() && !blank(line[i])) ++i;
+    if (i > start) result.push_back(line.substr(start, i - start));
+  }
+  return result;
+}
+
+// The property table of a query or form body: pieces at "&", each split at
+// its first "="; keys as sent, values decoded.
+platform::Properties parameters(std::string_view text) {
+  platform::Properties props;
+  for (const std::string& piece : Strings::split(text, "&")) {
+    size_t eq = piece.find('=');
+    if (eq == std::string::npos) {
+      props.setProperty("", "");
+    } else {
+      props.setProperty(piece.substr(0, eq), common::XMLUtils::unescape(piece.substr(eq + 1)));
+    }
+  }
+  return props;
+}
+
+std::string contentType(const std::string& path) {
+  const std::string lower = Strings::toLowerCase(path);
+  struct Type {
+    const char* suffix;
+    const char* type;
+  };
+  static const Type kTypes[] = {
+      {".html", "text/html"},  {".htm", "text/html"},  {".swf", "application/x-shockwave-flash"},
+      {".gif", "image/gif"},   {".jpg", "image/jpeg"}, {".jpeg", "image/jpeg"},
+      {".png", "image/png"},   {".xml", "text/xml"},   {".pdf", "application/pdf"},
+  };
+  for (const Type& t : kTypes) {
+    if (Strings::endsWith(lower, t.suffix)) return t.type;
+  }
+  return "text/plain";
+}
+
+std::string afterLast(const std::string& text, char c) {
+  size_t at = text.rfind(c);
+  return at == std::string::npos ? text : text.substr(at + 1);
+}
+
+// Tells every registered XML socket that the program is about to end.
+void notifyXmlSockets() {
+  static const char kText[] = "ExitRequested";
+  auto sockets = Server::xmlSockets.get();
+  for (auto& out : sockets) {
+    try {
+      out->write(kText, 0, sizeof kText);  // the text and its NUL byte
+      out->flush();
+    } catch (const std::exception&) {
+      // A peer that has gone needs no notice.
+    }
+  }
+}
+
+}  // namespace
+
+Server::Handler::Handler(Server& server, std::shared_ptr<platform::Socket> socket)
+    : socket(std::move(socket)), server_(server) {}
+
+Server::Handler::~Handler() = default;
+
+void Server::Handler::start(std::unique_ptr<Handler> handler) {
+  std::thread([h = std::move(handler)] { h->run(); }).detach();
+}
+
+std::string Server::Handler::readLine(platform::InputStream& in) {
+  std::string line;
+  bool cr = false;
+  for (;;) {
+    int b = in.read();
+    if (b < 0) break;
+    if (cr) {
+      if (b == '\n') break;
+      cr = false;
+    }
+    if (b == '\r') {
+      cr = true;
+      continue;
+    }
+    if (static_cast<int>(line.size()) >= MAX_LINE) throw TooLarge("request line too long");
+    // Each byte is the character of the same code, 0 to 255.
+    if (b < 0x80) {
+      line.push_back(static_cast<char>(b));
+    } else {
+      line.push_back(static_cast<char>(0xC0 | (b >> 6)));
+      line.push_back(static_cast<char>(0x80 | (b & 0x3F)));
+    }
+  }
+  return line;
+}
+
+std::string Server::Handler::httpDate(int64_t millis) {
+  static const char* kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+  static const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                  "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  std::time_t seconds = static_cast<std::time_t>(millis / 1000);
+  std::tm t{};
+  gmtime_r(&seconds, &t);
+  char text[64];
+  std::snprintf(text, sizeof text, "%s, %02d %s %04d %02d:%02d:%02d", kDays[t.tm_wday], t.tm_mday,
+                kMonths[t.tm_mon], t.tm_year + 1900, t.tm_hour, t.tm_min, t.tm_sec);
+  return text;
+}
+
+void Server::Handler::respond(std::string_view status, platform::OutputStream& out) {
+  std::string block;
+  block.reserve(192);
+  block.append("HTTP/1.1 ").append(status).append("\r\n");
+  block.append("Expires: Mon, 26 Jul 1997 05:00:00 GMT\r\n");
+  block.append("Last-Modified: ").append(httpDate(System::currentTimeMillis())).append(" GMT\r\n");
+  block.append("Cache-Control: no-cache, must-revalidate\r\n");
+  block.append("Pragma: no-cache\r\n");
+  out.write(block);
+}
+
+void Server::Handler::header(std::string_view line, platform::OutputStream& out) {
+  std::string bytes(line);
+  bytes.append("\r\n");
+  out.write(bytes);
+}
+
+void Server::Handler::run() {
+  inputStream = std::make_unique<platform::BufferedInputStream>(socket->getInputStream());
+  // Replies are gathered and sent whole at the end of each request.
+  platform::BufferedOutputStream out(socket->getOutputStream(), kCopyBlock);
+  std::shared_ptr<platform::OutputStream> raw(socket, &socket->getOutputStream());
+  try {
+    for (;;) {
+      const std::string line = readLine(*inputStream);
+      if (Strings::startsWith(line, "<policy-file-request/>")) {
+        System::out().println("<policy-file-request/> received");
+        System::out().println(
+            "sending this string, null terminated: <cross-domain-policy><site-control "
+            "permitted-cross-domain-policies=\"master-only\"/><allow-access-from domain=\"*\" "
+            "to-ports=\"*\"/></cross-domain-policy>");
+        // Registered before the reply leaves, so that a peer holding the
+        // reply is sure to hear of an exit.
+        xmlSockets.with([&](auto& list) { list.push_back(raw); });
+        sendPolicyFile(out);
+        return;
+      }
+      if (line == "xmlsocket") {
+        xmlSockets.with([&](auto& list) { list.push_back(raw); });
+        System::out().println("xml socket added");
+        return;
+      }
+      std::vector<std::string> parts = tokens(line);
+      if (parts.size() < 2) {
+        try {
+          respond(kInternalError, out);
+          header("", out);
+          out.flush();
+        } catch (const std::exception&) {
+        }
+        break;
+      }
+      if (Strings::equalsIgnoreCase(parts[0], "GET")) {
+        get(parts[1], out);
+      } else if (Strings::equalsIgnoreCase(parts[0], "POST")) {
+        post(parts[1], out);
+      } else {
+        skipHeaders();
+        respond(kNotImplemented, out);
+        header("", out);
+      }
+      out.flush();
+    }
+  } catch (const platform::SocketException&) {
+    // The connection broke: nothing more can be said on it.
+  } catch (const std::exception& e) {
+    System::out().println("IOException");
+    platform::printStackTrace(e);
+    try {
+      respond(kInternalError, out);
+      header("", out);
+      out.flush();
+    } catch (const std::exception& e2) {
+      System::out().println("IOException2");
+      platform::printStackTrace(e2);
+    }
+  }
+  try {
+    out.close();
+  } catch (const platform::SocketException&) {
+  } catch (const std::exception& e) {
+    platform::printStackTrace(e);
+  }
+  socket->close();
+}
+
+void Server::Handler::skipHeaders() {
+  while (!readLine(*inputStream).empty()) {
+  }
+}
+
+bool Server::Handler::staysInside(std::string_view relative) {
+  for (const std::string& segment : Strings::split(relative, "/")) {
+    if (segment == "..") return false;
+  }
+  return true;
+}
+
+void Server::Handler::get(const std::string& target, platform::OutputStream& out) {
+  skipHeaders();
+  const std::string path = target.substr(0, target.find('?'));
+  if (Strings::contains(path, "exit_program") || Strings::contains(path, "exit_requested")) {
+    respond(kOk, out);
+    header("", out);
+    out.flush();
+    if (Strings::contains(path, "exit_requested") && !Strings::contains(path, "exit_program")) {
+      notifyXmlSockets();
+    }
+    exitProgram();
+  }
+  if (Strings::endsWith(path, "loadimage")) {
+    System::out().println("rawName: " + target);
+    const std::string name = afterLast(target, '-');
+    std::string file = userPath + "images/" + name;
+    if (!platform::File(file).exists()) file = userPath + "images/" + atoiString(name) + ".jpg";
+    System::out().println("loadimage, file: " + file);
+    serveFile(platform::File(staysInside(name) ? file : ""), "image/jpeg", out);
+    return;
+  }
+  if (Strings::endsWith(path, "loadsound")) {
+    const std::string file = userPath + "sounds/" + atoiString(afterLast(target, '-')) + ".mp3";
+    System::out().println("loadsound, file: " + file);
+    serveFile(platform::File(file), "audio/mpeg", out);
+    return;
+  }
+  if (Strings::endsWith(path, "call")) {
+    platform::Properties props = parameters(afterLast(target, '?'));
+    call(props, out);
+    return;
+  }
+  size_t at = path.find("/webtemplate");
+  if (at != std::string::npos && at > 0) {
+    const std::string name = afterLast(path, '/');
+    const std::string file = common::GlobalConfig::getPath() + "WEB-INF/" + server_.domain.get() +
+                             "/webtemplate/" + name;
+    System::out().println("webtemplate, file: " + file);
+    serveFile(platform::File(staysInside(name) ? file : ""), "text/plain", out);
+    return;
+  }
+  std::string relative;
+  std::string file;
+  if (Strings::startsWith(path, "/main/")) {
+    relative = path.substr(5);
+    file = programPath + relative;
+  } else {
+    relative = path;
+    file = rootPath + path;
+  }
+  serveFile(platform::File(staysInside(relative) ? file : ""), contentType(path), out);
+}
+
+void Server::Handler::serveFile(const platform::File& file, std::string_view type,
+                                platform::OutputStream& out) {
+  platform::InputStreamPtr in;
+  try {
+    // An empty path stands for a name that led out of its folder.
+    if (file.getPath().empty()) throw platform::FileNotFoundException("outside its folder");
+    in = common::GlobalConfig::getFileStreamFactory()->createFileInputStream(file);
+  } catch (const platform::FileNotFoundException& e) {
+    Server::log(e);
+    respond(kNotFound, out);
+    header("", out);
+    return;
+  }
+  if (!Strings::contains(file.getAbsolutePath(), "test.txt")) {
+    System::out().println("get: " + file.getPath());
+  }
+  respond(kOk, out);
+  header("Content-Type: " + std::string(type), out);
+  header("Content-Length: " + std::to_string(file.length()), out);
+  header("", out);
+  std::vector<char> block(kCopyBlock);
+  try {
+    for (;;) {
+      int n;
+      try {
+        n = in->read(block.data(), 0, kCopyBlock);
+      } catch (const std::exception& e) {
+        System::out().println("get read exception: " + std::string(e.what()) + " " +
+                              platform::describe(e));
+        platform::printStackTrace(e);
+        Server::log(e);
+        // The announced length cannot be met: the connection must end.
+        throw platform::SocketException("reply cut short");
+      }
+      if (n <= 0) break;
+      try {
+        out.write(block.data(), 0, n);
+      } catch (const std::exception& e) {
+        System::out().println("get write exception: " + std::string(e.what()) + " " +
+                              platform::describe(e));
+        platform::printStackTrace(e);
+        Server::log(e);
+        throw platform::SocketException("reply cut short");
+      }
+    }
+  } catch (...) {
+    in->close();
+    throw;
+  }
+  in->close();
+}
+
+void Server::Handler::post(const std::string& target, platform::OutputStream& out) {
+  System::out().println("post: " + target);
+  try {
+    std::optional<std::string> lengthLine;
+    for (;;) {
+      std::string line = readLine(*inputStream);
+      if (line.empty()) break;
+      if (Strings::startsWith(Strings::toLowerCase(line), "content-length")) lengthLine = line;
+    }
+    int64_t length = 0;
+    if (lengthLine) {
+      size_t colon = lengthLine->find(':');
+      length = platform::Integers::parseInt(
+          Strings::trim(colon == std::string::npos ? *lengthLine : lengthLine->substr(colon + 1)));
+    }
+    if (length < 0) throw platform::IllegalArgumentException("negative Content-Length");
+    if (length > MAX_BODY) throw TooLarge("request body too large");
+    std::string body(static_cast<size_t>(length), '\0');
+    inputStream->readFully(body.data(), static_cast<int>(length));
+    const std::string text = platform::Charset::utf8().decode(body);
+    if (target == "/app/call") {
+      platform::Properties props = parameters(text);
+      call(props, out);
+    } else if (Strings::contains(target, "QuorvelAuctionPort") && length > 0) {
+      postSoap(text, out);
+    } else {
+      respond(kOk, out);
+      header("", out);
+    }
+  } catch (const TooLarge&) {
+    throw;
+  } catch (const platform::SocketException&) {
+    throw;
+  } catch (const std::exception& e) {
+    Server::log(e);
+    platform::printStackTrace(e);
+    respond(kNotFound, out);
+    header("", out);
+  }
+}
+
+void Server::Handler::call(Properties& props, platform::OutputStream& out) {
+  std::optional<std::string> function = props.getProperty("func");
+  if (!function) throw platform::NullPointerException("no func");
+  CallMapper::map(*function, props);
+  const std::string result = evaluateFunction(*function, props);
+  const std::string body = "result=" + common::XMLUtils::escape(result);
+  System::out().println("evaluateFunction result length: " +
+                        std::to_string(Strings::utf16Length(body)));
+  // Nothing is written before the result is known, so a failing command
+  // leaves no half reply in front of the error status.
+  respond(kOk, out);
+  header("Content-Type: text/plain;charset=utf-8", out);
+  header("Content-Length: " + std::to_string(body.size()), out);
+  header("", out);
+  out.write(body);
+}
+
+void Server::Handler::postSoap(const std::string& body, platform::OutputStream& out) {
+  System::out().print("sending SOAP response");
+  xml::Document doc;
+  try {
+    doc = xml::SAXReader().read(body);
+  } catch (const std::exception& e) {
+    System::out().println(body);
+    Server::log(e);
+    throw;
+  }
+  xml::Element root = doc.getRootElement();
+  std::vector<xml::Element> level = root ? root.elements() : std::vector<xml::Element>{};
+  if (level.empty()) throw platform::IllegalArgumentException("SOAP envelope without a body");
+  std::vector<xml::Element> functions = level.front().elements();
+  if (functions.empty()) {
+    respond(kOk, out);
+    header("", out);
+    return;
+  }
+  const xml::Element function = functions.front();
+  const std::string name = function.getName();
+  System::out().print("function: " + name);
+  platform::Properties props;
+  std::string trace;
+  for (const xml::Element& parameter : function.elements()) {
+    const std::string key = parameter.getName();
+    const std::string value = parameter.getText();
+    props.setProperty(key, value);
+    trace.append("(").append(key).append(" ").append(value).append(") ");
+  }
+  System::out().println(trace);
+  const std::string result = evaluateFunction(name, props);
+  std::string reply =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+      "<soapenv:Envelope xmlns:soapenv=\"http://schemas.xmlsoap.org/soap/envelope/\" "
+      "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" "
+      "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">"
+      "<soapenv:Body>";
+  reply.append("<ns1:").append(name).append("Response soapenv:encodingStyle=\"http://schemas.xmlsoap.org/soap/encoding/\" xmlns:ns1=\"QuorvelAuction\">");
+  reply.append("<result xsi:type=\"xsd:string\">").append(common::XMLUtils::encodeHtml(result)).append("</result>");
+  reply.append("</ns1:").append(name).append("Response>");
+  reply.append("</soapenv:Body></soapenv:Envelope>");
+  respond(kOk, out);
+  header("Cache-Control: no-store", out);
+  header("Content-Type: text/xml", out);
+  header("Content-Length: " + std::to_string(reply.size()), out);
+  header("", out);
+  out.write(reply);
+  out.flush();
+}
+
+}  // namespace quorvelauction::offline

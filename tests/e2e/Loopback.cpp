@@ -1,0 +1,201 @@
+#include "e2e/Loopback.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <stdexcept>
+#include <thread>
+
+#include "quorvelauction/offline/Server.h"
+#include "support/TempDir.h"
+
+namespace e2e {
+
+namespace {
+
+sockaddr_in loopback(int port) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  return address;
+}
+
+int connectTo(int port) {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  if (fd < 0) throw std::runtime_error("socket failed");
+  sockaddr_in address = loopback(port);
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+}  // namespace
+
+int freePort() {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address = loopback(0);
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    throw std::runtime_error("bind failed");
+  }
+  socklen_t length = sizeof address;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  ::close(fd);
+  return ntohs(address.sin_port);
+}
+
+std::optional<std::string> Reply::header(std::string_view name) const {
+  for (const auto& [key, value] : headers) {
+    if (key == name) return value;
+  }
+  return std::nullopt;
+}
+
+Connection::Connection(int port) : fd_(connectTo(port)) {
+  if (fd_ < 0) throw std::runtime_error("cannot connect to port " + std::to_string(port));
+  timeval timeout{30, 0};
+  ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+}
+
+Connection::~Connection() { ::close(fd_); }
+
+void Connection::send(std::string_view bytes) {
+  while (!bytes.empty()) {
+    ssize_t n = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    if (n <= 0) throw std::runtime_error("send failed");
+    bytes.remove_prefix(static_cast<size_t>(n));
+  }
+}
+
+void Connection::shutdownWrite() { ::shutdown(fd_, SHUT_WR); }
+
+std::string Connection::readExactly(size_t count) {
+  while (pending_.size() < count) {
+    char buffer[65536];
+    ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+    if (n <= 0) throw std::runtime_error("connection ended after " + std::to_string(pending_.size()) +
+                                         " of " + std::to_string(count) + " bytes");
+    pending_.append(buffer, static_cast<size_t>(n));
+  }
+  std::string out = pending_.substr(0, count);
+  pending_.erase(0, count);
+  return out;
+}
+
+std::string Connection::readLine() {
+  for (;;) {
+    size_t end = pending_.find("\r\n");
+    if (end != std::string::npos) {
+      std::string line = pending_.substr(0, end + 2);
+      pending_.erase(0, end + 2);
+      return line;
+    }
+    char buffer[65536];
+    ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+    if (n <= 0) throw std::runtime_error("connection ended inside a reply head: " + pending_);
+    pending_.append(buffer, static_cast<size_t>(n));
+  }
+}
+
+Reply Connection::readReply() {
+  Reply reply;
+  std::string line = readLine();
+  reply.head = line;
+  if (line.rfind("HTTP/1.1 ", 0) != 0) throw std::runtime_error("not a status line: " + line);
+  reply.status = line.substr(9, line.size() - 11);
+  for (;;) {
+    line = readLine();
+    reply.head += line;
+    if (line == "\r\n") break;
+    size_t colon = line.find(": ");
+    reply.headers.emplace_back(line.substr(0, colon), line.substr(colon + 2, line.size() - colon - 4));
+  }
+  if (auto length = reply.header("Content-Length")) reply.body = readExactly(std::stoul(*length));
+  return reply;
+}
+
+std::string Connection::readToEnd() {
+  std::string out = std::move(pending_);
+  pending_.clear();
+  char buffer[65536];
+  for (;;) {
+    ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+    if (n <= 0) break;
+    out.append(buffer, static_cast<size_t>(n));
+  }
+  return out;
+}
+
+bool Connection::closedByPeer() { return pending_.empty() && readToEnd().empty(); }
+
+Reply get(int port, const std::string& target) {
+  Connection connection(port);
+  connection.send("GET " + target + " HTTP/1.1\r\nHost: localhost\r\n\r\n");
+  return connection.readReply();
+}
+
+ServerProcess::ServerProcess(const std::string& folder, const std::optional<std::string>& argument,
+                             int port)
+    : folder_(folder), port_(port ? port : freePort()) {
+  pid_ = ::fork();
+  if (pid_ < 0) throw std::runtime_error("fork failed");
+  if (pid_ == 0) {
+    if (::chdir(folder.c_str()) != 0) std::_Exit(3);
+    int log = ::open((folder + "output.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(log, STDOUT_FILENO);
+    ::dup2(log, STDERR_FILENO);
+    std::vector<std::string> args;
+    if (argument) args.push_back(*argument);
+    quorvelauction::offline::Server::main(args, port_);
+  }
+  // Ready once it has built everything (its start-up prints "server: "
+  // before the accept loop, into "log.txt" with "debug.txt") and accepts;
+  // a process that ended early has failed to start.
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    std::string printed;
+    for (const char* name : {"output.txt", "log.txt"}) {
+      try {
+        printed += testsupport::TempDir::read(folder_ + name);
+      } catch (const std::exception&) {
+      }
+    }
+    int fd = printed.find("server: ") != std::string::npos ? connectTo(port_) : -1;
+    if (fd >= 0) {
+      ::close(fd);
+      return;
+    }
+    if (::waitpid(pid_, &status_, WNOHANG) == pid_) {
+      ended_ = true;
+      return;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
+ServerProcess::~ServerProcess() {
+  if (ended_) return;
+  ::kill(pid_, SIGKILL);
+  int status;
+  ::waitpid(pid_, &status, 0);
+}
+
+int ServerProcess::waitForExit() {
+  if (!ended_) {
+    ::waitpid(pid_, &status_, 0);
+    ended_ = true;
+  }
+  return WIFEXITED(status_) ? WEXITSTATUS(status_) : -1;
+}
+
+std::string ServerProcess::output() const { return testsupport::TempDir::read(folder_ + "output.txt"); }
+
+}  // namespace e2e

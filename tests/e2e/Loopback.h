@@ -1,0 +1,81 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace e2e {
+
+// A port that was free a moment ago.
+int freePort();
+
+// One reply as the server framed it.
+struct Reply {
+  std::string status;                                        // "200 Ok"
+  std::vector<std::pair<std::string, std::string>> headers;  // in order
+  std::string head;                                          // every byte up to the empty line
+  std::string body;                                          // Content-Length bytes, if announced
+  std::optional<std::string> header(std::string_view name) const;
+};
+
+// A client connection to the loopback server. Reads wait at most half a
+// minute, so a server that never answers fails the test instead of hanging.
+class Connection {
+ public:
+  explicit Connection(int port);
+  ~Connection();
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+
+  void send(std::string_view bytes);
+  // Ends our side: the server reads the end of the stream.
+  void shutdownWrite();
+  // Reads a status block, header lines, the empty line and the announced body.
+  Reply readReply();
+  std::string readExactly(size_t count);
+  // Everything until the server closes the connection.
+  std::string readToEnd();
+  // True when the server closed the connection (and sent nothing more).
+  bool closedByPeer();
+
+ private:
+  std::string readLine();
+  int fd_;
+  std::string pending_;
+};
+
+// GET target on a fresh connection.
+Reply get(int port, const std::string& target);
+
+// The server in a process of its own, forked from the test process and
+// started in a folder. Killed when the object goes unless it ended before.
+class ServerProcess {
+ public:
+  // port 0 picks a free one.
+  explicit ServerProcess(const std::string& folder,
+                         const std::optional<std::string>& argument = {}, int port = 0);
+  ~ServerProcess();
+  ServerProcess(const ServerProcess&) = delete;
+  ServerProcess& operator=(const ServerProcess&) = delete;
+
+  int port() const { return port_; }
+  // False when the process ended before it accepted a connection.
+  bool running() const { return !ended_; }
+  // Waits until the process ends; its exit status, or -1 when it was killed.
+  int waitForExit();
+  // What the process printed (standard output and error).
+  std::string output() const;
+
+ private:
+  std::string folder_;
+  int port_;
+  pid_t pid_;
+  bool ended_ = false;
+  int status_ = 0;
+};
+
+}  // namespace e2e

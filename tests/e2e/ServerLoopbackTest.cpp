@@ -1,0 +1,343 @@
+// Drives the real server, started in a process of its own on a free port,
+// over loopback with exact bytes.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <regex>
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "e2e/Installation.h"
+#include "e2e/Loopback.h"
+#include "platform/File.h"
+
+namespace e2e {
+namespace {
+
+const std::string kPolicy =
+    "<cross-domain-policy><site-control permitted-cross-domain-policies=\"master-only\"/>"
+    "<allow-access-from domain=\"*\" to-ports=\"*\"/></cross-domain-policy>";
+
+// The status block with its Last-Modified time blanked out.
+std::string block(const std::string& status) {
+  return "HTTP/1.1 " + status +
+         "\r\nExpires: Mon, 26 Jul 1997 05:00:00 GMT\r\nLast-Modified: *\r\n"
+         "Cache-Control: no-cache, must-revalidate\r\nPragma: no-cache\r\n";
+}
+
+std::string blankDate(const std::string& head) {
+  static const std::regex date(
+      "Last-Modified: (Mon|Tue|Wed|Thu|Fri|Sat|Sun), [0-3][0-9] "
+      "(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) [0-9]{4} [0-2][0-9]:[0-5][0-9]:[0-6][0-9] GMT");
+  return std::regex_replace(head, date, "Last-Modified: *");
+}
+
+std::string callBody(const std::string& escapedResult) { return "result=" + escapedResult; }
+
+class ServerLoopbackTest : public ::testing::Test {
+ protected:
+  void start() { server = std::make_unique<ServerProcess>(inst.folder()); }
+  void SetUp() override { start(); }
+  int port() const { return server->port(); }
+
+  Installation inst;
+  std::unique_ptr<ServerProcess> server;
+};
+
+TEST_F(ServerLoopbackTest, FileReplyHasTheExactHead) {
+  Reply reply = get(port(), "/index.html");
+  EXPECT_EQ(blankDate(reply.head),
+            block("200 Ok") + "Content-Type: text/html\r\nContent-Length: 19\r\n\r\n");
+  // Stored scrambled below htdocs, served plain.
+  EXPECT_EQ(reply.body, "<html>start</html>\n");
+  EXPECT_NE(inst.read("htdocs/index.html"), reply.body);
+}
+
+TEST_F(ServerLoopbackTest, KeepAliveServesRequestsInOrder) {
+  Connection c(port());
+  c.send(
+      "GET /index.html HTTP/1.1\r\nHost: localhost\r\nUser-Agent: test\r\n\r\n"
+      "HEAD /index.html HTTP/1.1\r\nHost: localhost\r\n\r\n"
+      "get /app/call?func=echo&a0=1 HTTP/1.1\r\n\r\n"
+      "GET /missing.html HTTP/1.1\r\n\r\n"
+      "GET /app/call?func=echo&a0=2 HTTP/1.1\r\n\r\n");
+  EXPECT_EQ(c.readReply().body, "<html>start</html>\n");
+  Reply head = c.readReply();
+  EXPECT_EQ(blankDate(head.head), block("501 Not implemented") + "\r\n");
+  EXPECT_EQ(c.readReply().body, callBody("passed+parameters%3A+func%3Decho+a0%3D1+test%3D1"));
+  Reply missing = c.readReply();
+  EXPECT_EQ(blankDate(missing.head), block("404 file not found") + "\r\n");
+  EXPECT_EQ(c.readReply().body, callBody("passed+parameters%3A+func%3Decho+a0%3D2+test%3D2"));
+}
+
+TEST_F(ServerLoopbackTest, BadRequestLinesGet500AndClose) {
+  for (const char* line : {"GET\r\n", "xmlsocket \r\n", "\r\n"}) {
+    Connection c(port());
+    c.send(line);
+    EXPECT_EQ(blankDate(c.readReply().head), block("500 Internal Error") + "\r\n") << line;
+    EXPECT_TRUE(c.closedByPeer()) << line;
+  }
+  // The peer ends its side after its last request: one more 500, then the end.
+  Connection c(port());
+  c.send("GET /index.html HTTP/1.1\r\n\r\n");
+  c.shutdownWrite();
+  EXPECT_EQ(c.readReply().status, "200 Ok");
+  EXPECT_EQ(c.readReply().status, "500 Internal Error");
+  EXPECT_TRUE(c.closedByPeer());
+}
+
+TEST_F(ServerLoopbackTest, PolicyRequestAndXmlSocketStayOpen) {
+  Connection policy(port());
+  policy.send("<policy-file-request/>and more\r\n");
+  EXPECT_EQ(policy.readExactly(kPolicy.size() + 1), kPolicy + std::string(1, '\0'));
+  Connection xml(port());
+  xml.send("xmlsocket\r\n");
+  // Both connections are left open and silent; the server goes on serving.
+  EXPECT_EQ(get(port(), "/index.html").status, "200 Ok");
+  // The registration runs on its own connection thread: wait for its line.
+  std::string out;
+  for (int i = 0; i < 500 && out.find("xml socket added") == std::string::npos; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    out = server->output();
+  }
+  EXPECT_NE(out.find("<policy-file-request/> received"), std::string::npos);
+  EXPECT_NE(out.find("xml socket added"), std::string::npos);
+}
+
+TEST_F(ServerLoopbackTest, ExitRequestTellsXmlSocketsAndEnds) {
+  Connection policy(port());
+  policy.send("<policy-file-request/>\r\n");
+  policy.readExactly(kPolicy.size() + 1);
+  Connection xml(port());
+  xml.send("xmlsocket\r\n");
+  for (int i = 0; i < 500 && server->output().find("xml socket added") == std::string::npos; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  Reply reply = get(port(), "/app/exit_requested");
+  EXPECT_EQ(blankDate(reply.head), block("200 Ok") + "\r\n");
+  EXPECT_EQ(server->waitForExit(), 0);
+  const std::string notice = std::string("ExitRequested") + '\0';
+  EXPECT_EQ(xml.readToEnd(), notice);
+  EXPECT_EQ(policy.readToEnd(), notice);
+  EXPECT_NE(server->output().find("program exit"), std::string::npos);
+}
+
+TEST_F(ServerLoopbackTest, ExitRequestsEndTheProcess) {
+  // exit_program anywhere in the path; offlineExitProgram without a reply.
+  EXPECT_EQ(get(port(), "/x/exit_programnow.html").status, "200 Ok");
+  EXPECT_EQ(server->waitForExit(), 0);
+  start();
+  Connection c(port());
+  c.send("GET /app/call?func=offlineExitProgram&a0=s HTTP/1.1\r\n\r\n");
+  EXPECT_TRUE(c.closedByPeer());
+  EXPECT_EQ(server->waitForExit(), 0);
+  EXPECT_NE(server->output().find("program exit"), std::string::npos);
+}
+
+TEST_F(ServerLoopbackTest, GetCallsMapPositionsAndEscapeTheResult) {
+  struct Case {
+    const char* target;
+    const char* body;
+  };
+  const Case cases[] = {
+      {"/app/call?func=echo&a0=hello", "passed+parameters%3A+func%3Decho+a0%3Dhello+test%3Dhello"},
+      // Any path ending in "call"; parameters after the last "?".
+      {"/x/recall?ignored?func=echo&a0=b", "passed+parameters%3A+func%3Decho+a0%3Db+test%3Db"},
+      // Values decoded, trimmed, apostrophes and euro handled; a piece
+      // without "=" adds the empty key; the later of two keys wins.
+      {"/app/call?func=echo&a0=%20%27x+y%27%20&odd",
+       "passed+parameters%3A+func%3Decho+a0%3Dx+y+%3D+test%3Dx+y"},
+      {"/app/call?func=echo&a0=1&a0=%E2%82%AC",
+       "passed+parameters%3A+func%3Decho+a0%3D%26euro%3B+test%3D%26euro%3B"},
+      {"/app/call?func=Echo&a0=1", "error%3Aunknown+function"},
+      {"/app/call?func=offlineGetTransferStatus&a0=s", "0%3A0"},
+      {"/app/call?func=offlineGetServerSessionId", "error%3Aunknown+function"},
+      {"/app/call?func=getStore&a0=s", "error%3Aneeds%5Fupdate"},
+      {"/app/call?func=userImages&a0=s", "%3Cimages%3E%3C%2Fimages%3E"},
+  };
+  for (const Case& c : cases) {
+    Reply reply = get(port(), c.target);
+    EXPECT_EQ(reply.body, callBody(c.body)) << c.target;
+    EXPECT_EQ(reply.header("Content-Type"), "text/plain;charset=utf-8") << c.target;
+    EXPECT_EQ(reply.header("Content-Length"), std::to_string(reply.body.size())) << c.target;
+  }
+}
+
+TEST_F(ServerLoopbackTest, FailingGetCallsGet500AndClose) {
+  // No func; fewer positions than the command needs; a broken escape.
+  for (const char* target :
+       {"/app/call?a0=x", "/app/call?func=login&a0=u&a1=p", "/app/call?func=echo&a0=%4"}) {
+    Connection c(port());
+    c.send(std::string("GET ") + target + " HTTP/1.1\r\n\r\n");
+    EXPECT_EQ(blankDate(c.readReply().head), block("500 Internal Error") + "\r\n") << target;
+    EXPECT_TRUE(c.closedByPeer()) << target;
+  }
+}
+
+TEST_F(ServerLoopbackTest, FormPostCall) {
+  Connection c(port());
+  const std::string body = "func=echo&a0=+'%E2%82%AC+5'+&extra=1";
+  c.send("POST /app/call HTTP/1.1\r\nCONTENT-LENGTH: " + std::to_string(body.size()) + "\r\n\r\n" +
+         body);
+  Reply reply = c.readReply();
+  EXPECT_EQ(blankDate(reply.head), block("200 Ok") +
+                                       "Content-Type: text/plain;charset=utf-8\r\nContent-Length: " +
+                                       std::to_string(reply.body.size()) + "\r\n\r\n");
+  EXPECT_EQ(reply.body,
+            callBody("passed+parameters%3A+func%3Decho+a0%3D%26euro%3B+5+extra%3D1+test%3D%26euro%3B+5"));
+  // Without a length the body is empty: no func, the POST failure reply,
+  // and the connection goes on.
+  c.send("POST /app/call HTTP/1.1\r\n\r\nGET /index.html HTTP/1.1\r\n\r\n");
+  EXPECT_EQ(blankDate(c.readReply().head), block("404 file not found") + "\r\n");
+  EXPECT_EQ(c.readReply().status, "200 Ok");
+  // Another target: the body is read and dropped.
+  c.send("POST /other HTTP/1.1\r\nContent-Length: 3\r\n\r\nabcGET /index.html HTTP/1.1\r\n\r\n");
+  EXPECT_EQ(blankDate(c.readReply().head), block("200 Ok") + "\r\n");
+  EXPECT_EQ(c.readReply().body, "<html>start</html>\n");
+}
+
+std::string envelope(const std::string& body) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+         "<soapenv:Envelope xmlns:soapenv=\"http://schemas.xmlsoap.org/soap/envelope/\">"
+         "<soapenv:Body>" +
+         body + "</soapenv:Body></soapenv:Envelope>";
+}
+
+Reply soap(Connection& c, const std::string& body) {
+  c.send("POST /app/services/QuorvelAuctionPort HTTP/1.1\r\nContent-Type: text/xml\r\n"
+         "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
+  return c.readReply();
+}
+
+std::string replyEnvelope(const std::string& function, const std::string& result) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+         "<soapenv:Envelope xmlns:soapenv=\"http://schemas.xmlsoap.org/soap/envelope/\" "
+         "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" "
+         "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"><soapenv:Body>"
+         "<ns1:" + function + "Response soapenv:encodingStyle=\"http://schemas.xmlsoap.org/soap/encoding/\" "
+         "xmlns:ns1=\"QuorvelAuction\"><result xsi:type=\"xsd:string\">" + result +
+         "</result></ns1:" + function + "Response></soapenv:Body></soapenv:Envelope>";
+}
+
+TEST_F(ServerLoopbackTest, SoapEndpoint) {
+  Connection c(port());
+  Reply reply = soap(c, envelope("<ns:echo xmlns:ns=\"urn:x\"><sessionId>s</sessionId>"
+                                 "<x>a&lt;b &amp; \xC3\xA4</x></ns:echo>"));
+  EXPECT_EQ(blankDate(reply.head), block("200 Ok") +
+                                       "Cache-Control: no-store\r\nContent-Type: text/xml\r\n"
+                                       "Content-Length: " + std::to_string(reply.body.size()) +
+                                       "\r\n\r\n");
+  // No func, no positional renaming; the result coded for HTML.
+  EXPECT_EQ(reply.body, replyEnvelope("echo", "passed parameters: sessionId=s x=a&lt;b &amp; \xC3\xA4"));
+
+  EXPECT_EQ(soap(c, envelope("<getNothing/>")).body,
+            replyEnvelope("getNothing", "error:unknown function"));
+  // An empty body element: the bare 200.
+  EXPECT_EQ(blankDate(soap(c, envelope("")).head), block("200 Ok") + "\r\n");
+  // Not XML, and an envelope without a child: the POST failure reply.
+  EXPECT_EQ(soap(c, "<Envelope><Body>").status, "404 file not found");
+  EXPECT_EQ(soap(c, "<Envelope/>").status, "404 file not found");
+  EXPECT_EQ(get(port(), "/index.html").status, "200 Ok");
+}
+
+TEST_F(ServerLoopbackTest, GetRoutesAndContentTypes) {
+  inst.store("htdocs/page.HTML", "upper");
+  inst.store("htdocs/data.bin", "bin");
+  inst.store("htdocs/images/logo.gif", "gif");
+  inst.store("htdocs/webtemplate/x.html", "root webtemplate");
+  inst.plain("htdocs/app/images/15.jpg", "fifteen");
+  inst.plain("htdocs/app/images/15v.jpg", "fifteen v");
+  inst.plain("htdocs/app/sounds/12.mp3", "twelve");
+  struct Case {
+    const char* target;
+    const char* type;
+    const char* body;
+  };
+  const Case cases[] = {
+      {"/page.HTML", "text/html", "upper"},
+      {"/data.bin", "text/plain", "bin"},
+      {"/images/logo.gif", "image/gif", "gif"},
+      {"/main/readme.txt", "text/plain", "program folder file\n"},
+      {"/webtemplate/x.html", "text/html", "root webtemplate"},
+      {"/app/webtemplate/auction.html", "text/plain", "<p>$title</p>\n"},
+      {"/app/loadimage?id=image-15v.jpg", "image/jpeg", "fifteen v"},
+      {"/app/loadimage?id=image-15x.jpg", "image/jpeg", "fifteen"},
+      {"/app/loadsound?id=sound-12.mp3", "audio/mpeg", "twelve"},
+  };
+  for (const Case& c : cases) {
+    Reply reply = get(port(), c.target);
+    EXPECT_EQ(reply.status, "200 Ok") << c.target;
+    EXPECT_EQ(reply.header("Content-Type"), c.type) << c.target;
+    EXPECT_EQ(reply.body, c.body) << c.target;
+  }
+}
+
+TEST_F(ServerLoopbackTest, PathsOutOfTheirFolderAreNotFound) {
+  inst.plain("htdocs/app/images/1.jpg", "one");
+  for (const char* target :
+       {"/../../secret.txt", "/app/../../../secret.txt", "/main/../../secret.txt", "/main/..",
+        "/app/loadimage?x-../../../../secret.txt", "/app/loadimage?x-../images/1.jpg",
+        "/app/webtemplate/..", "/.."}) {
+    Connection c(port());
+    c.send(std::string("GET ") + target + " HTTP/1.1\r\n\r\nGET /index.html HTTP/1.1\r\n\r\n");
+    Reply reply = c.readReply();
+    EXPECT_EQ(blankDate(reply.head), block("404 file not found") + "\r\n") << target;
+    EXPECT_EQ(c.readReply().status, "200 Ok") << target;
+  }
+}
+
+TEST_F(ServerLoopbackTest, OverlongLinesAndBodiesAreRefused) {
+  const std::string longLine(2 << 20, 'a');
+  const std::string requests[] = {
+      "GET /" + longLine + " HTTP/1.1\r\n\r\n",
+      "GET /index.html HTTP/1.1\r\nX-Long: " + longLine + "\r\n\r\n",
+      "POST /app/call HTTP/1.1\r\nContent-Length: 2000000000\r\n\r\n",
+  };
+  for (const std::string& request : requests) {
+    Connection c(port());
+    c.send(request);
+    EXPECT_EQ(blankDate(c.readReply().head), block("500 Internal Error") + "\r\n");
+    EXPECT_TRUE(c.closedByPeer());
+  }
+  // Negative or non-numeric lengths: the POST failure reply, and on.
+  for (const char* length : {"-1", "12x", "99999999999"}) {
+    Connection c(port());
+    c.send(std::string("POST /app/call HTTP/1.1\r\nContent-Length: ") + length +
+           "\r\n\r\nGET /index.html HTTP/1.1\r\n\r\n");
+    EXPECT_EQ(c.readReply().status, "404 file not found") << length;
+    EXPECT_EQ(c.readReply().status, "200 Ok") << length;
+  }
+}
+
+TEST_F(ServerLoopbackTest, StoreDocument) {
+  inst.store("htdocs/app/store.xml", "<store>\n  <item id=\"1\">  two   words </item>\n</store>\n");
+  EXPECT_EQ(get(port(), "/app/call?func=getStore&a0=s").body,
+            callBody("%3Cstore%3E%3Citem+id%3D%221%22%3Etwo+words%3C%2Fitem%3E%3C%2Fstore%3E"));
+  inst.store("htdocs/app/store.xml", "<store>");
+  EXPECT_EQ(get(port(), "/app/call?func=getStore&a0=s").body, callBody("error%3Aneeds%5Fupdate"));
+}
+
+std::string curl(const std::string& arguments) {
+  std::string output;
+  FILE* pipe = ::popen(("curl -sS " + arguments).c_str(), "r");
+  if (!pipe) return "popen failed";
+  char buffer[4096];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
+  ::pclose(pipe);
+  return output;
+}
+
+TEST_F(ServerLoopbackTest, CurlAsTheClient) {
+  const std::string base = "http://127.0.0.1:" + std::to_string(port());
+  EXPECT_EQ(curl("'" + base + "/app/call?func=echo&a0=hello'"),
+            callBody("passed+parameters%3A+func%3Decho+a0%3Dhello+test%3Dhello"));
+  EXPECT_EQ(curl("--data 'func=echo&a0=%27x%27' " + base + "/app/call"),
+            callBody("passed+parameters%3A+func%3Decho+a0%3Dx+test%3Dx"));
+  EXPECT_EQ(curl(base + "/index.html"), "<html>start</html>\n");
+}
+
+}  // namespace
+}  // namespace e2e
