@@ -1,0 +1,155 @@
+// The template language: references, escapes, directives, expressions and
+// the line breaks directives eat.
+
+#include <gtest/gtest.h>
+
+#include "TemplateTesting.h"
+#include "vtl/Exceptions.h"
+
+namespace {
+
+struct Case {
+  const char* text;
+  const char* expected;
+};
+
+vtl::Context standardContext() {
+  vtl::Context c;
+  c.put("name", vtl::Value("Joe"));
+  c.put("n", vtl::Value(5));
+  c.put("t", vtl::Value(true));
+  c.put("f", vtl::Value(false));
+  c.put("empty", vtl::Value(""));
+  c.put("items", vtl::Value::stringList({"a", "b", "c"}));
+  return c;
+}
+
+void expectAll(const std::vector<Case>& cases) {
+  for (const Case& c : cases) {
+    vtl::Context context = standardContext();
+    EXPECT_EQ(vtltest::evaluate(c.text, context), c.expected) << "template: " << c.text;
+  }
+}
+
+TEST(References, ResolveOrStayAsWritten) {
+  expectAll({
+      {"$name $!name ${name} $!{name}", "Joe Joe Joe Joe"},
+      {"$nope|$!nope|${nope}|$!{nope}", "$nope||${nope}|"},
+      {"$name.length() $name.toUpperCase().length()", "3 3"},
+      {"$nope.foo($name, 'x')", "$nope.foo($name, 'x')"},
+      {"$name.nosuch and $name.nosuch()", "$name.nosuch and $name.nosuch()"},
+      {"$!name.nosuch()|", "|"},
+      {"$name-x $name_", "$name-x $name_"},
+      {"info@$name.de", "info@$name.de"},
+      {"$ 5 $5 $! ${ } $-x", "$ 5 $5 $! ${ } $-x"},
+      {"End $name. Next", "End Joe. Next"},
+      {"$items $t $n", "[a, b, c] true 5"},
+      {"${name}s", "Joes"},
+  });
+}
+
+TEST(References, EscapesDependOnWhetherTheReferenceHasAValue) {
+  expectAll({
+      {"\\$name \\\\$name \\\\\\$name \\$!name", "$name \\Joe \\$name $!name"},
+      {"\\$nope \\\\$nope \\\\\\$nope", "\\$nope \\\\$nope \\\\\\$nope"},
+      {"\\#if \\#end \\#foo \\\\#if(true)x#end", "#if #end \\#foo \\x"},
+      {"C:\\dir\\file \\ end", "C:\\dir\\file \\ end"},
+  });
+}
+
+TEST(Whitespace, DirectivesEatTheirLineEnd) {
+  expectAll({
+      {"a\n  #set($x = 1)\nb", "a\n  b"},
+      {"#set($x = 1)  \nb", "b"},
+      {"x #set($x = 1)y", "x y"},
+      {"$name #set($x = 1)y", "Joey"},
+      {"#if(true)\n  a\n#end\nb", "  a\nb"},
+      {"#if(true) \t\na#end", "a"},
+      {"#if(false)a#else  \nb#end", "b"},
+      {"#if(true)a#else b#end|", "a|"},
+      {"#if(false)a#else b#end|", " b|"},
+      {"#foreach($i in [1..2])$i\n#end", "1\n2\n"},
+      {"#foreach($i in [1..2])$i#end \r\nz", "12z"},
+      {"a ## comment\nb", "a b"},
+      {"a #* x\ny *# b #** doc *#c", "a  b c"},
+      {"#{if}(true)yes#{else}no#{end}", "yes"},
+      {"#macro(m)x#end\n#m()\ny", "xy"},
+  });
+}
+
+TEST(Directives, IfForeachSetAndMacros) {
+  expectAll({
+      {"#if($n < 3)a#elseif($n < 6)b#elseif(true)c#{else}d#end", "b"},
+      {"#if($nope)a#elseif($f)b#{else}c#end", "c"},
+      {"#foreach($i in $items)$velocityCount$i#end", "1a2b3c"},
+      {"#foreach($i in [3..1])$i#end #foreach($i in [-1..1])$i#end", "321 -101"},
+      {"#foreach($i in $name)x#end#foreach($i in $nope)x#end.", "."},
+      {"#foreach($a in [1, 2])#foreach($b in [1])#end$velocityCount#end", "12"},
+      {"#set($i = 'keep')#foreach($i in [1, 2])#end$i", "keep"},
+      {"#set($s = \"$name and #if($t)yes#end\")$s", "Joe and yes"},
+      {"#set($s = '$name')$s", "$name"},
+      {"#set($l = [$name, 1, [2], true, []])$l", "[Joe, 1, [2], true, []]"},
+      {"#set($r = [$n..2])$r $r.size()", "[5, 4, 3, 2] 4"},
+      {"#set($x = 1)#set($x = $nope)$x|#set($x = $name.nosuch())$x", "1|1"},
+      {"#macro(m $a)[$a]#end#m($name)#m('x') #m(1 2)", "[Joe][x] #m(1 2)"},
+      {"#macro(inc $v)#set($v = 2)#end#set($c = 1)#inc($c)$c", "2"},
+      {"#macro(show $v)$v$v#end#set($c = 1)#show(\"$c#set($c = $c + 1)\")", "12"},
+      {"#m2()#macro(m2)x#end#m2()", "#m2()x"},
+      {"#foo(1) #{bar} # #5 #", "#foo(1) #{bar} # #5 #"},
+      {"a#stop b #if(", "a"},
+  });
+}
+
+TEST(Expressions, IntegersTruthAndEquality) {
+  expectAll({
+      {"#set($x = 7 / 2)$x|#set($x = -7 / 2)$x|#set($x = -7 % 3)$x", "3|-3|-1"},
+      {"#set($x = 2147483647 + 1)$x|#set($x = -2147483648 / -1)$x", "-2147483648|-2147483648"},
+      {"#set($x = 1)#set($x = 5 / 0)$x#set($x = 5 % 0)$x", "11"},
+      {"#set($x = 1)#set($x = 'a' + 1)$x", "1"},
+      {"#set($x = 2 + 3 * 4)$x|#set($x = (2 + 3) * 4)$x|#set($x = 10 - 2 - 3)$x", "14|20|5"},
+      {"#if($n == '5')A#{else}B#end", "B"},
+      {"#if($nope == $nope)A#{else}B#end #if($nope != 1)C#end", "B C"},
+      {"#if($name < 5)A#{else}B#end", "B"},
+      {"#if(!$nope && not $f)A#end #if($f || $t)B#end #if($f or $nope)C#end", "A B "},
+      {"#if($empty)A#end", "A"},
+      {"#if($items == ['a', 'b', 'c'])A#end", "A"},
+      {"#if($n eq 5 and $n ne 4 and $n lt 6 and $n le 5 and $n gt 4 and $n ge 5)A#end", "A"},
+      {"#if($n >= 5 && $n <= 5 && !($n > 5) && !($n < 5))A#end", "A"},
+  });
+}
+
+TEST(ParseErrors, NameTemplateLineAndColumn) {
+  struct ErrorCase {
+    const char* text;
+    int line;
+    int column;
+  };
+  std::vector<ErrorCase> cases = {
+      {"a\n #end", 2, 2},
+      {"#if(true)x", 1, 11},
+      {"x #else", 1, 3},
+      {"#foreach($i)x#end", 1, 12},
+      {"${name", 1, 7},
+      {"#set($x = )", 1, 11},
+      {"#set($x = \"abc)", 1, 11},
+      {"ab\n#* unterminated", 2, 16},
+      {"$name.m(", 1, 9},
+      {"#set($x = 99999999999)", 1, 11},
+      {"#set($x = $n -1)", 1, 14},
+      {"#if(true)#stop#end", 1, 10},
+      {"#if $x", 1, 1},
+  };
+  for (const ErrorCase& c : cases) {
+    try {
+      vtltest::evaluate(c.text);
+      ADD_FAILURE() << "parsed: " << c.text;
+    } catch (const vtl::ParseErrorException& e) {
+      EXPECT_EQ(e.getTemplateName(), "test.vm");
+      EXPECT_EQ(e.getLineNumber(), c.line) << c.text;
+      EXPECT_EQ(e.getColumnNumber(), c.column) << c.text;
+      EXPECT_NE(std::string(e.what()).find("of test.vm"), std::string::npos) << e.what();
+    }
+  }
+}
+
+}  // namespace
