@@ -42,8 +42,7 @@ std::string Attribute::getValue() const {
 
 void Attribute::setValue(std::string_view value) {
   pugi::xml_attribute a = find();
-  if (!a) a = owner_.append_attribute(name_.c_str());
-  a.set_value(value.data(), value.size());
+  if (a) a.set_value(value.data(), value.size());
 }
 
 Element Attribute::getParent() const {

@@ -17,7 +17,8 @@ class Element;
 // attributes here). A default-made handle is null: every accessor then fails
 // with platform::NullPointerException. The handle keeps its document alive; it
 // names the attribute by its element and qualified name, so after the
-// attribute was removed its value reads as the empty text.
+// attribute was removed its value reads as the empty text and setValue does
+// nothing.
 class Attribute {
  public:
   Attribute() = default;

@@ -16,8 +16,10 @@ constexpr size_t kHeader = alignof(std::max_align_t) > sizeof(size_t) ? alignof(
 // holds them.
 constexpr size_t kPageBlock = 40 * 1024;
 
-std::mutex poolLock;
-std::vector<char*> freePages;
+// Never destroyed: pages stay reachable (and in use by late documents) until
+// the process ends.
+std::mutex& poolLock = *new std::mutex;
+std::vector<char*>& freePages = *new std::vector<char*>;
 
 }  // namespace
 

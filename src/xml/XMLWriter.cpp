@@ -15,6 +15,8 @@ namespace {
 
 using Table = std::array<bool, 256>;
 
+constexpr int kMaxIndentLevel = 64;
+
 constexpr Table makeTable(bool attribute) {
   Table t{};
   t['&'] = t['<'] = t['>'] = true;
@@ -182,6 +184,9 @@ bool Walk::isBlock(pugi::xml_node n) const {
 
 void Walk::newline(int level) {
   out_ += format_.lineSeparator;
+  // Indentation stops growing at kMaxIndentLevel, so that absurdly deep
+  // trees give output linear in their size.
+  if (level > kMaxIndentLevel) level = kMaxIndentLevel;
   for (int i = 0; i < level; ++i) out_ += format_.indent;
 }
 

@@ -13,7 +13,8 @@ namespace xml {
 // character data is written as it stands; an element without any content is
 // written in the short form "<name/>". An element written on its own gets the
 // declarations of the namespace prefixes it and its attributes use from its
-// ancestors. The walk is iterative: nesting depth is bounded by memory only.
+// ancestors. The walk is iterative: nesting depth is bounded by memory only;
+// indentation stops growing below 64 levels.
 class XMLWriter {
  public:
   explicit XMLWriter(OutputFormat format = OutputFormat()) : format_(std::move(format)) {}

@@ -61,6 +61,8 @@ TEST(XmlModel, Attributes) {
   EXPECT_TRUE(a.removeAttribute("z"));
   EXPECT_FALSE(a.removeAttribute("z"));
   EXPECT_EQ(z.getValue(), "");  // a handle to a removed attribute stays harmless
+  z.setValue("back");
+  EXPECT_FALSE(a.attribute("z"));
   EXPECT_EQ(a.attributeCount(), 3);
   EXPECT_THROW(a.addAttribute("bad name", "v"), platform::IllegalArgumentException);
   EXPECT_THROW(a.addAttribute("", "v"), platform::IllegalArgumentException);

@@ -67,4 +67,15 @@ TEST(XmlWriter, ElementOnItsOwnDeclaresInheritedPrefixes) {
   EXPECT_EQ(compact.toString(a), a.asXML());
 }
 
+TEST(XmlWriter, DeepTreesGiveLinearPrettyOutput) {
+  const int depth = 100000;
+  std::string text;
+  for (int i = 0; i < depth; ++i) text += "<e><f/>";
+  for (int i = 0; i < depth; ++i) text += "</e>";
+  xml::Document doc = xml::SAXReader().read(text);
+  std::string pretty = XMLWriter(OutputFormat::createPrettyPrint()).toString(doc);
+  EXPECT_LT(pretty.size(), size_t{depth} * 500);
+  EXPECT_NE(pretty.find("\n    <e>\n      <f/>"), std::string::npos);
+}
+
 }  // namespace

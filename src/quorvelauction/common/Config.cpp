@@ -49,7 +49,7 @@ std::shared_ptr<Config> Config::getConfigLocked(const std::string& domain, const
   std::shared_ptr<Config> config;
   try {
     config.reset(new Config(domain, applicationFolder));
-  } catch (const std::exception& e) {
+  } catch (const platform::IOException& e) {
     platform::System::out().println("can't read config.properties file");
     platform::printStackTrace(e);
     throw;

@@ -29,7 +29,7 @@ std::shared_ptr<SiteConfig> SiteConfig::getConfigLocked(int32_t siteId, const st
   std::shared_ptr<SiteConfig> config;
   try {
     config.reset(new SiteConfig(siteId, applicationFolder));
-  } catch (const std::exception& e) {
+  } catch (const platform::IOException& e) {
     platform::System::out().println("can't read config.properties file");
     platform::printStackTrace(e);
     throw;
