@@ -440,6 +440,42 @@ TEST_F(EbayCacheTest, PrintRootCategoriesPrintsPlainNames) {
   EXPECT_EQ(out(), "10\tHome & Garden\n20\tBooks\n");
 }
 
+// The demo installation's own cache files of site 77.
+TEST_F(EbayCacheTest, DemoSiteCache) {
+  const std::string demo = testsupport::sourceDir() + "/demo/htdocs/app/WEB-INF/77/";
+  for (const char* name :
+       {"config/category-exclude.txt", "ebay-cache/categories.txt", "ebay-cache/getcategory2cs.xml",
+        "ebay-cache/attributes.txt", "ebay-cache/GetCategoryFeatures.xml",
+        "ebay-cache/ShippingServiceDetails.xml"}) {
+    write(name, TempDir::read(demo + name));
+  }
+  auto cache = build();
+  EXPECT_EQ(ids(listOf(*cache, -1)), (std::vector<int32_t>{1000, 2000, 3000}));
+  EXPECT_EQ(ids(listOf(*cache, 1000)), (std::vector<int32_t>{1100, 1200}));
+  EXPECT_EQ(ids(listOf(*cache, 1100)), (std::vector<int32_t>{1110, 1120}));
+  EXPECT_EQ(ids(listOf(*cache, 1200)), (std::vector<int32_t>{1210}));
+  for (int32_t excluded : {9000, 9100, 1220}) EXPECT_EQ(cache->categories.count(excluded), 0u);
+  EXPECT_EQ(at(*cache, 1000).getName(), "Sammeln+%26+Seltenes");
+  EXPECT_EQ(at(*cache, 1110).getLeaf(), 1);
+  EXPECT_EQ(at(*cache, 1100).getLeaf(), 0);
+
+  EXPECT_TRUE(at(*cache, 1000).isReservePriceAllowed());
+  EXPECT_FALSE(at(*cache, 3100).isReservePriceAllowed());  // override of 3000
+  EXPECT_TRUE(at(*cache, 1110).isReduceReserveAllowed());   // override of 1100
+  EXPECT_FALSE(at(*cache, 1200).isReduceReserveAllowed());
+  EXPECT_TRUE(at(*cache, 3210).isReservePriceAllowed());    // minimum price of 3200
+  EXPECT_EQ(at(*cache, 3210).getMinimumReservePrice(), "500.00");
+  EXPECT_EQ(at(*cache, 2110).getMinimumReservePrice(), "5.00");
+  EXPECT_EQ(at(*cache, 1210).getMinimumReservePrice(), "1.00");
+  EXPECT_TRUE(at(*cache, 2210).isConditionExcluded());
+  EXPECT_EQ(at(*cache, 2120).getCsId(), 1234);
+  xml::Element set = cache->getCharacteristicsSets(1234);
+  ASSERT_TRUE(set);
+  EXPECT_EQ(set.attributeValue("name"), "M\xC3\xB6" "bel");
+  EXPECT_TRUE(cache->isInternationalServiceOption("DE_DHLPaketInternational"));
+  EXPECT_FALSE(cache->isInternationalServiceOption("DE_DHLPaket"));
+}
+
 TEST(Category, RecursiveSettersCoverTheSubtreeAndEndOnALoop) {
   Category top, child, grandchild, other;
   top.addChild(&child);
