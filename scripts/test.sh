@@ -14,3 +14,10 @@ cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DQA_SANITIZE=ON -DQA_BENCH=OF
 cmake --build build/asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build/asan -j "$jobs" --output-on-failure
+
+# The concurrency test of the loopback server under ThreadSanitizer: the
+# first race report ends the server process and fails the test.
+cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQA_TSAN=ON -DQA_BENCH=OFF
+cmake --build build/tsan -j "$jobs" --target test_e2e
+TSAN_OPTIONS="halt_on_error=1 exitcode=66" \
+  build/tsan/test_e2e --gtest_filter='ServerConcurrencyTest.*'
