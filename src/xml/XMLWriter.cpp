@@ -19,6 +19,7 @@ constexpr int kMaxIndentLevel = 64;
 
 constexpr Table makeTable(bool attribute) {
   Table t{};
+  t['\0'] = true;  // ends a NUL-terminated text
   t['&'] = t['<'] = t['>'] = true;
   if (attribute) t['"'] = true;
   return t;
@@ -43,8 +44,28 @@ void appendEscaped(std::string& out, const char* p, const char* end, const Table
   out.append(run, end - run);
 }
 
-void appendEscaped(std::string& out, std::string_view s, const Table& special) {
-  appendEscaped(out, s.data(), s.data() + s.size(), special);
+// The same over a NUL-terminated text, without measuring it first.
+void appendEscapedZ(std::string& out, const char* p, const Table& special) {
+  const char* run = p;
+  for (;; ++p) {
+    char c = *p;
+    if (!special[static_cast<unsigned char>(c)]) continue;
+    out.append(run, p - run);
+    if (c == '\0') return;
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      default: out += "&quot;"; break;
+    }
+    run = p + 1;
+  }
+}
+
+// "xmlns" or "xmlns:..." without measuring the name.
+bool isDeclarationZ(const char* name) {
+  return name[0] == 'x' && name[1] == 'm' && name[2] == 'l' && name[3] == 'n' && name[4] == 's' &&
+         (name[5] == '\0' || name[5] == ':');
 }
 
 // Appends the words of text separated by one blank; false when there were none.
@@ -92,6 +113,7 @@ class Walk {
   bool openTag(pugi::xml_node n, size_t& nsMark);
   void ensureDeclared(std::string_view prefix);
   void attribute(std::string_view name, std::string_view value);
+  void attribute(const char* name, const char* value);
   bool isBlock(pugi::xml_node n) const;
   void newline(int level);
   pugi::xml_node textRun(pugi::xml_node first, bool block, int level);
@@ -123,7 +145,15 @@ void Walk::attribute(std::string_view name, std::string_view value) {
   out_ += ' ';
   out_ += name;
   out_ += "=\"";
-  appendEscaped(out_, value, kAttributeSpecial);
+  appendEscaped(out_, value.data(), value.data() + value.size(), kAttributeSpecial);
+  out_ += '"';
+}
+
+void Walk::attribute(const char* name, const char* value) {
+  out_ += ' ';
+  out_ += name;
+  out_ += "=\"";
+  appendEscapedZ(out_, value, kAttributeSpecial);
   out_ += '"';
 }
 
@@ -146,9 +176,11 @@ bool Walk::openTag(pugi::xml_node n, size_t& nsMark) {
   out_ += n.name();
   nsMark = written_.size();
   bool tracking = !outer_.empty();
+  bool declarations = false;
   for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute()) {
-    std::string_view name = a.name();
-    if (!detail::isNamespaceDeclaration(name)) continue;
+    const char* name = a.name();
+    if (!isDeclarationZ(name)) continue;
+    declarations = true;
     attribute(name, a.value());
     if (tracking) written_.emplace_back(detail::declaredPrefix(name), a.value());
   }
@@ -161,8 +193,8 @@ bool Walk::openTag(pugi::xml_node n, size_t& nsMark) {
     }
   }
   for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute()) {
-    std::string_view name = a.name();
-    if (!detail::isNamespaceDeclaration(name)) attribute(name, a.value());
+    const char* name = a.name();
+    if (!declarations || !isDeclarationZ(name)) attribute(name, a.value());
   }
   if (!n.first_child()) {
     out_ += "/>";
@@ -195,7 +227,7 @@ void Walk::newline(int level) {
 pugi::xml_node Walk::textRun(pugi::xml_node first, bool block, int level) {
   pugi::xml_node next = first.next_sibling();
   if (!format_.trimText) {
-    appendEscaped(out_, first.value(), kTextSpecial);
+    appendEscapedZ(out_, first.value(), kTextSpecial);
     return next;
   }
   std::string_view text = first.value();

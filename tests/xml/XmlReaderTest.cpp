@@ -63,6 +63,28 @@ TEST(XmlReader, MalformedTextFailsWithPosition) {
       << parseError("<a>\n<b>\n</a>");
 }
 
+TEST(XmlReader, AcceptsWhatTheRulesAllow) {
+  std::string many = "<a";
+  for (int i = 0; i < 40; ++i) many += " a" + std::to_string(i) + "=\"" + std::to_string(i) + "\"";
+  const std::pair<std::string, std::string> cases[] = {
+      {"<a><!-- & < ]]> --><?p & < ?><![CDATA[ & < ]]]]></a>", "<a><!-- & < ]]> --><?p & < ?><![CDATA[ & < ]]]]></a>"},
+      {"<!DOCTYPE a [ <!-- it's ] --> <!ELEMENT a ANY> <?p ]> ?> ]><a x='\"&amp;\"'/>", "<a x=\"&quot;&amp;&quot;\"/>"},
+      {"<?xml version=\"1.0\"?>\n<?xml-stylesheet href=\"s\"?><a/>\n<!-- after -->\n", "<a/>"},
+      {"<a xmlns:p=\"u\"><p:b p:c=\"1\"/></a>", "<a xmlns:p=\"u\"><p:b p:c=\"1\"/></a>"},
+      {"<a xml:lang=\"de\">]]</a>", "<a xml:lang=\"de\">]]</a>"},
+      {many + "/>", many + "/>"},
+  };
+  for (const auto& [text, written] : cases) {
+    try {
+      EXPECT_EQ(compact(SAXReader().read(text)), written);
+    } catch (const DocumentException& e) {
+      ADD_FAILURE() << text << ": " << e.what();
+    }
+  }
+  EXPECT_NE(parseError(many + " a17=\"again\"/>").find("\"a17\" appears twice"), std::string::npos);
+  EXPECT_NE(parseError("<a b='1'/><!-- x --><c/>").find("only one root element"), std::string::npos);
+}
+
 TEST(XmlReader, ExternalEntityReadsNoFile) {
   testsupport::TempDir dir;
   std::string secret = dir.write("secret.txt", "SECRET-CONTENT");
