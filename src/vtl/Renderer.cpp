@@ -21,6 +21,11 @@ constexpr int64_t kMaxRangeSize = 1 << 20;
 
 const Value kNull;
 
+// Blocks being rendered on this thread, over every merge under way on it: an
+// operation a template calls may merge another template, and the bound must
+// hold over such nested merges too.
+thread_local int blockDepth = 0;
+
 // Restores a saved value when a scope ends, also by an exception.
 template <class T>
 class Restore {
@@ -117,12 +122,14 @@ void Renderer::renderParsed(const Template& tmpl) {
 }
 
 void Renderer::enterBlock() {
-  if (++depth_ > kMaxRenderDepth) {
-    --depth_;
+  if (++blockDepth > kMaxRenderDepth) {
+    --blockDepth;
     throw RenderLimitException("Templates nest deeper than " + std::to_string(kMaxRenderDepth) +
                                " blocks in " + currentTemplate().getName());
   }
 }
+
+void Renderer::leaveBlock() { --blockDepth; }
 
 void Renderer::flushIfLarge() {
   if (out_ == &output_ && output_.size() >= kFlushSize) {

@@ -45,7 +45,7 @@ class Renderer {
   std::string* redirect(std::string* buffer) { return std::exchange(out_, buffer); }
 
   void enterBlock();
-  void leaveBlock() { --depth_; }
+  void leaveBlock();
   void flushIfLarge();
 
   void renderParsed(const Template& tmpl);
@@ -68,7 +68,6 @@ class Renderer {
   std::string output_;
   std::string* out_;
   Frame* frame_ = nullptr;
-  int depth_ = 0;
   int macroDepth_ = 0;
   std::vector<const Template*> templates_;
 };
