@@ -115,6 +115,32 @@ TEST_F(CatalogueCommandsTest, ProgramFilesComeFromTheFlashFolder) {
   EXPECT_NE(server->output().find("file not found: gone.txt\n"), std::string::npos);
 }
 
+TEST_F(CatalogueCommandsTest, CategoryBranchesAndCharacteristicsSetsOfTheCurrentSite) {
+  const std::string top =
+      "<_-1 parents=\"#-1\" count=\"2\">"
+      "<item uniqueID=\"10\" csId=\"0\" leaf=\"0\" ls=\"0\" ce=\"0\" name=\"'Home+%26+Garden'\" rpa=\"0\" "
+      "mrp=\"1.00\" rra=\"0\"/>"
+      "<item uniqueID=\"20\" csId=\"0\" leaf=\"1\" ls=\"1\" ce=\"1\" name=\"'Books'\" rpa=\"0\" mrp=\"1.00\" "
+      "rra=\"1\"/></_-1>";
+  const std::string chairs =
+      "<_111 parents=\"#-1.10.11.111\" count=\"1\">"
+      "<item uniqueID=\"111\" csId=\"500\" leaf=\"1\" ls=\"0\" ce=\"0\" name=\"'Chairs'\" rpa=\"1\" "
+      "mrp=\"9.50\" rra=\"0\"/></_111>";
+  EXPECT_EQ(call("getCategories", "-1"), top);
+  EXPECT_EQ(call("getCategories", "-1.111"), top + chairs);
+  EXPECT_EQ(call("getCategories", "40"),
+            "<_40 parents=\"#41.40\" count=\"1\"><item uniqueID=\"41\" csId=\"0\" leaf=\"0\" ls=\"0\" ce=\"0\" "
+            "name=\"'Loop+B'\" rpa=\"0\" mrp=\"1.00\" rra=\"0\"/></_40>");
+  EXPECT_EQ(call("getCategories", ""), "");
+  EXPECT_EQ(call("getCategories", "-1.999"), "error");
+  EXPECT_EQ(call("getCategories", "ten"), "error");
+
+  EXPECT_EQ(call("getCharacteristicsSet", "500"),
+            "<set id=\"500\"><name>Chair &amp; Co</name><value id=\"1\">Oak wood</value></set>");
+  EXPECT_EQ(call("getCharacteristicsSet", "501"), "");
+  EXPECT_EQ(call("getCharacteristicsSet", "five hundred"), std::nullopt);
+}
+
 TEST_F(CatalogueCommandsTest, DetailFilesOnlyFromTheDomainsCacheFolder) {
   // Read as UTF-8 whatever the declaration says; only the root element.
   EXPECT_EQ(call("geteBayDetails", "ShippingDetails"),
