@@ -18,6 +18,7 @@
 #include "quorvelauction/common/GlobalConfig.h"
 #include "quorvelauction/common/XMLUtils.h"
 #include "quorvelauction/common/XTrustProvider.h"
+#include "quorvelauction/offline/CryptedResourceLoader.h"
 #include "quorvelauction/offline/OfflineImageHelper.h"
 #include "quorvelauction/offline/ServerAcceptAllTrust.h"
 #include "quorvelauction/offline/ServerCryptedStreams.h"
@@ -26,6 +27,7 @@
 #include "quorvelauction/offline/ServerImageInfo.h"
 #include "quorvelauction/offline/ServerImageScan.h"
 #include "quorvelauction/offline/ServerNewestFirst.h"
+#include "vtl/Velocity.h"
 
 namespace quorvelauction::offline {
 
@@ -101,12 +103,21 @@ void Server::build(const std::optional<std::string>& passedPath) {
   imageHelper_ = std::make_unique<OfflineImageHelper>();
   common::GlobalConfig::setImageHelper(imageHelper_.get());
   domainUser_ = std::make_unique<DomainUser>(*this);
-  // The template engine is configured and started here once its loader of
-  // scrambled templates is in place.
+  startTemplateEngine();
   soapFunctions = std::make_unique<common::CommonSOAPFunctions>(*domainUser_);
   common::GlobalConfig::reloadEbayCacheFilesForOneDomain(domain.get());
   imageScan_ = std::make_unique<ImageScan>(*this);
   imageScan_->start();
+}
+
+void Server::startTemplateEngine() {
+  CryptedResourceLoader::registerClass();
+  vtl::Velocity::setProperty("runtime.log.logsystem.class",
+                             "org.apache.velocity.runtime.log.NullLogSystem");
+  vtl::Velocity::setProperty("resource.loader", "cryptedfile");
+  vtl::Velocity::setProperty("cryptedfile.resource.loader.class", CryptedResourceLoader::kClassName);
+  vtl::Velocity::setProperty("cryptedfile.resource.loader.cache", "false");
+  vtl::Velocity::init();
 }
 
 void Server::fixFolders() {

@@ -143,6 +143,7 @@ class Server {
   // Sends standard output and error into "log.txt", every line dated.
   static void logToFile();
   void build(const std::optional<std::string>& passedPath);
+  void startTemplateEngine();
   void fixFolders();
   void readInstallationNumber();
   void chooseUserFolder(const std::optional<std::string>& passedPath);
