@@ -83,7 +83,7 @@ void appendItem(std::string& out, const Category& c) {
   out.append("\" leaf=\"").append(std::to_string(c.getLeaf()));
   out.append("\" ls=\"").append(flag(c.isLotsize()));
   out.append("\" ce=\"").append(flag(c.isConditionExcluded()));
-  // Absent texts read "null", as the front end has always been sent them.
+  // An absent text (a cache head without a minimum price) is sent as "null".
   out.append("\" name=\"'").append(c.getName().value_or("null"));
   out.append("'\" rpa=\"").append(flag(c.isReservePriceAllowed()));
   out.append("\" mrp=\"").append(c.getMinimumReservePrice().value_or("null"));
