@@ -32,7 +32,12 @@ void PrintStream::println(std::string_view text) {
   if (autoFlush_) flush();
 }
 
-void PrintStream::println() { println(""); }
+// A bare line end is not a printed text: decorating subclasses leave it alone.
+void PrintStream::println() {
+  std::lock_guard<std::recursive_mutex> guard(mutex_);
+  writeLocked("\n");
+  if (autoFlush_) flush();
+}
 
 void PrintStream::write(const char* buffer, int offset, int count) {
   std::lock_guard<std::recursive_mutex> guard(mutex_);
