@@ -116,6 +116,14 @@ TEST(ServerStartupTest, StartFailuresEndWithProgramExit) {
   EXPECT_TRUE(server.running());
 }
 
+TEST(ServerStartupTest, MissingHostSettingLeavesTheHostAbsent) {
+  Installation inst;
+  inst.store("htdocs/app/WEB-INF/global.properties", "domains=auction_de\n");
+  ServerProcess server(inst.folder());
+  ASSERT_TRUE(server.running());
+  EXPECT_TRUE(contains(server.output(), "server: null\n"));
+}
+
 TEST(ServerStartupTest, SecondCopyOnTheSamePortEnds) {
   Installation inst;
   ServerProcess first(inst.folder());
