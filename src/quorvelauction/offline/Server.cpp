@@ -234,7 +234,9 @@ void Server::sortDescendingByDate(std::vector<File>& files) {
   keyed.reserve(files.size());
   for (size_t i = 0; i < files.size(); ++i) keyed.emplace_back(files[i].lastModified(), i);
   std::stable_sort(keyed.begin(), keyed.end(),
-                   [](const auto& a, const auto& b) { return a.first > b.first; });
+                   [](const auto& a, const auto& b) {
+                     return NewestFirst::compareTimes(a.first, b.first) < 0;
+                   });
   std::vector<File> sorted;
   sorted.reserve(files.size());
   for (const auto& k : keyed) sorted.push_back(files[k.second]);
