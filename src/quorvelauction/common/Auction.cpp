@@ -487,7 +487,9 @@ std::string Auction::localToGmt(const std::string& zone, int32_t year, int32_t m
   checkIcu(status, "calendar");
   local.setLenient(true);
   local.clear();
-  local.set(f[0], f[1] - 1, f[2], f[3], f[4], f[5]);
+  // Month numbers count from 0 here; the step back wraps as 32-bit numbers do.
+  int32_t month0 = static_cast<int32_t>(static_cast<uint32_t>(f[1]) - 1u);
+  local.set(f[0], month0, f[2], f[3], f[4], f[5]);
   UDate instant = local.getTime(status);
   checkIcu(status, "date out of range");
 

@@ -289,6 +289,18 @@ TEST(AuctionScheduleTime, ZonesAndCarries) {
     EXPECT_EQ(Auction::localToGmt(c.zone, c.y, c.mo, c.d, c.h, c.mi, c.s), c.gmt) << c.zone;
   // A negative year does not read back from its text.
   EXPECT_THROW(Auction::localToGmt("GMT", -1, 1, 1, 0, 0, 0), platform::ParseException);
+  // Extreme fields give some time or a clear error, never a crash.
+  const int32_t kMax = 2147483647, kMin = -kMax - 1;
+  for (int32_t v : {kMax, kMin}) {
+    try {
+      Auction::localToGmt("Europe/Berlin", 2008, v, v, v, v, v);
+    } catch (const platform::Exception&) {
+    }
+    try {
+      Auction::localToGmt("Europe/Berlin", v, 1, 1, 0, 0, 0);
+    } catch (const platform::Exception&) {
+    }
+  }
 }
 
 TEST_F(AuctionListing, ScheduleZoneComesFromTheDomain) {
