@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <regex>
+#include <thread>
 
 #include "platform/Exceptions.h"
 #include "platform/File.h"
@@ -235,4 +236,28 @@ TEST_F(AuctionListTest, RemoveGoesOnAfterABadNumber) {
   EXPECT_EQ(server.auctionIdMapping.get(), (std::map<int32_t, int32_t>{{11, 1100}}));
   EXPECT_EQ(call("auctionCreateWithPictures", {}), "12");
   EXPECT_THROW(call("auctionRemove", {}), platform::NullPointerException);
+}
+
+TEST_F(AuctionListTest, SavesAndListsOnSeveralConnections) {
+  // Connections share the records: one saves while others list.
+  record(1, auctionXml("a", 1, "1"), 0, utc(2009, 1, 1, 0, 0));
+  list(0, "-1");
+  std::thread saver([&] {
+    Server::Handler own(server, nullptr);
+    for (int i = 0; i < 40; ++i) {
+      platform::Properties props;
+      props.setProperty("auctionIdString", "1");
+      props.setProperty("xmlContent", auctionXml(i % 2 ? "odd" : "even", i, "1"));
+      own.onAuctionSave(props);
+    }
+  });
+  std::thread lister([&] {
+    Server::Handler own(server, nullptr);
+    platform::Properties props;
+    props.setProperty("limit", "-1");
+    for (int i = 0; i < 40; ++i) EXPECT_EQ(idsOf(own.auctionList(props, 0)), std::vector<int>{1});
+  });
+  saver.join();
+  lister.join();
+  EXPECT_NE(list(0, "-1").find("<title>odd</title><category>39</category>"), std::string::npos);
 }
