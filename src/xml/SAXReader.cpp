@@ -154,6 +154,11 @@ Document SAXReader::read(std::string_view text) const {
       data->doc.load_buffer_inplace_own(buffer, source.size(), kOptions, pugi::encoding_utf8);
   if (!result) fail(source, static_cast<size_t>(result.offset), result.description());
   detail::SourceChecker(source).run();
+  // Both passes must have seen the same one root element.
+  int roots = 0;
+  for (pugi::xml_node n = data->doc.first_child(); n; n = n.next_sibling())
+    if (n.type() == pugi::node_element) ++roots;
+  if (roots != 1) fail(source, 0, "the document has no single root element");
   return Document(std::move(data));
 }
 

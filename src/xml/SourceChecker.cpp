@@ -155,33 +155,61 @@ void SourceChecker::processingInstruction() {
   i_ = skipPast(end, "?>");
 }
 
-// "<!DOCTYPE ...>" with an internal subset in brackets, whose quoted texts,
-// comments and instructions may hold any character.
+// Index after the quoted text that starts at j, or the end of the source.
+size_t SourceChecker::skipQuoted(size_t j) const {
+  size_t close = s_.find(s_[j], j + 1);
+  return close == std::string_view::npos ? s_.size() : close + 1;
+}
+
+// "<!DOCTYPE" name, an optional external id, an optional internal subset in
+// brackets (declarations, comments, instructions, parameter references),
+// ">". Checked strictly, so that this pass and the parser agree on where
+// the declaration ends; nothing of it is loaded or used.
 void SourceChecker::doctype() {
   const size_t n = s_.size();
-  size_t j = i_ + 2;
-  int brackets = 0;
-  while (j < n) {
-    char c = s_[j];
-    if (c == '"' || c == '\'') {
-      size_t close = s_.find(c, j + 1);
-      j = close == std::string_view::npos ? n : close + 1;
-    } else if (brackets > 0 && s_.substr(j, 4) == "<!--") {
-      j = skipPast(j + 4, "-->");
-    } else if (brackets > 0 && s_.substr(j, 2) == "<?") {
-      j = skipPast(j + 2, "?>");
-    } else if (c == '[') {
-      ++brackets, ++j;
-    } else if (c == ']') {
-      --brackets, ++j;
-    } else if (c == '>' && brackets <= 0) {
-      ++j;
-      break;
-    } else {
-      ++j;
+  if (s_.substr(i_, 9) != "<!DOCTYPE" || depth_ > 0 || roots_ > 0)
+    fail(i_, "malformed document type declaration");
+  size_t j = i_ + 9;
+  while (j < n && s_[j] != '[' && s_[j] != '>') {
+    if (s_[j] == '"' || s_[j] == '\'') j = skipQuoted(j);
+    else ++j;
+  }
+  if (j < n && s_[j] == '[') {
+    ++j;
+    for (;;) {
+      while (j < n && isXmlSpace(s_[j])) ++j;
+      if (j >= n) fail(j, "malformed document type declaration");
+      std::string_view rest = s_.substr(j);
+      if (rest[0] == ']') {
+        ++j;
+        while (j < n && isXmlSpace(s_[j])) ++j;
+        break;
+      } else if (rest.starts_with("<!--")) {
+        j = skipPast(j + 4, "-->");
+      } else if (rest.starts_with("<?")) {
+        j = skipPast(j + 2, "?>");
+      } else if (rest.starts_with("<!") && rest.size() > 2 && rest[2] >= 'A' && rest[2] <= 'Z') {
+        j += 2;
+        while (j < n && s_[j] != '>') {
+          if (s_[j] == '"' || s_[j] == '\'') j = skipQuoted(j);
+          else if (s_[j] == '<') fail(j, "malformed document type declaration");
+          else ++j;
+        }
+        ++j;
+      } else if (rest[0] == '%') {
+        size_t end = j + 1;
+        while (end < n && !endsName(s_[end]) && s_[end] != ';' && s_[end] != '%' && s_[end] != '"' &&
+               s_[end] != '\'' && s_[end] != '<' && s_[end] != '[' && s_[end] != ']')
+          ++end;
+        if (end == j + 1 || end >= n || s_[end] != ';') fail(j, "malformed document type declaration");
+        j = end + 1;
+      } else {
+        fail(j, "malformed document type declaration");
+      }
     }
   }
-  i_ = j;
+  if (j >= n || s_[j] != '>') fail(j, "malformed document type declaration");
+  i_ = j + 1;
 }
 
 void SourceChecker::endTag() {

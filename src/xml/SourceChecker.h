@@ -22,6 +22,7 @@ class SourceChecker {
  private:
   [[noreturn]] void fail(size_t at, const std::string& what) const;
   size_t skipPast(size_t from, std::string_view end) const;
+  size_t skipQuoted(size_t j) const;
   void text();
   void reference(size_t at);
   void processingInstruction();

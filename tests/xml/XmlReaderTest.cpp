@@ -52,6 +52,9 @@ TEST(XmlReader, MalformedTextFailsWithPosition) {
       {"<a>\x01</a>", "invalid XML character U+0001"},
       {"<a/>\n<?xml version='1.0'?>", "declaration must come first"},
       {" <?xml version='1.0'?><a/>", "declaration must come first"},
+      {"<!DOCTYPE a [<!ENTITY x 'y'>><a/>", "malformed document type declaration"},
+      {"<!DOCTYPE a [%>e;]><a/>", "malformed document type declaration"},
+      {"<a/><!DOCTYPE a>", "malformed document type declaration"},
   };
   for (auto [text, part] : cases) {
     std::string message = parseError(text);
