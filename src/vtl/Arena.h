@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -55,6 +56,17 @@ class Arena {
     span.count = static_cast<uint32_t>(items.size());
     for (size_t i = 0; i < items.size(); ++i) new (span.data + i) T(items[i]);
     return span;
+  }
+
+  // Sizes the first block for about bytes of nodes.
+  void reserve(size_t bytes) {
+    if (blocks_.empty()) {
+      size_t size = std::min<size_t>(std::max(bytes, kBlockSize), 1 << 20);
+      blocks_.emplace_back(new std::max_align_t[(size + sizeof(std::max_align_t) - 1) / sizeof(std::max_align_t)]);
+      capacity_ = size;
+      used_ = 0;
+      destructors_.reserve(64);
+    }
   }
 
   void* allocate(size_t size, size_t align) {

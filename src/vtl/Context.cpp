@@ -1,46 +1,78 @@
 #include "vtl/Context.h"
 
+#include <cstring>
+
 namespace vtl {
 
-size_t Context::hashOf(std::string_view key) {
-  // FNV-1a: names are short, and this is cheap for them.
-  uint64_t h = 1469598103934665603ull;
-  for (char c : key) {
-    h ^= static_cast<unsigned char>(c);
-    h *= 1099511628211ull;
+Context::Context(const Context& other) { *this = other; }
+
+Context& Context::operator=(const Context& other) {
+  if (this == &other) return *this;
+  entries_.clear();
+  index_.clear();
+  for (const auto& entry : other.entries_) {
+    if (!entry->value.isNull()) put(entry->key, entry->hash, entry->value);
   }
-  return static_cast<size_t>(h ^ (h >> 29));
+  return *this;
 }
 
-// The slot holding key, or the empty slot where it would go.
-size_t Context::locate(std::string_view key, size_t hash) const {
-  size_t mask = slots_.size() - 1;
-  size_t i = hash & mask;
-  while (slots_[i].used && !(slots_[i].hash == hash && slots_[i].key == key)) i = (i + 1) & mask;
-  return i;
+size_t Context::hashOf(std::string_view key) {
+  // Eight bytes at a time, then a final mix: names are short.
+  uint64_t h = 0x9E3779B97F4A7C15ull ^ key.size();
+  const char* p = key.data();
+  size_t n = key.size();
+  while (n >= 8) {
+    uint64_t chunk;
+    std::memcpy(&chunk, p, 8);
+    h = (h ^ chunk) * 0xFF51AFD7ED558CCDull;
+    h ^= h >> 32;
+    p += 8;
+    n -= 8;
+  }
+  uint64_t tail = 0;
+  std::memcpy(&tail, p, n);
+  h = (h ^ tail) * 0xC4CEB9FE1A85EC53ull;
+  h ^= h >> 29;
+  h *= 0xFF51AFD7ED558CCDull;
+  h ^= h >> 32;
+  return static_cast<size_t>(h);
+}
+
+Context::Entry* Context::lookup(std::string_view key, size_t hash) const {
+  if (index_.empty()) return nullptr;
+  size_t mask = index_.size() - 1;
+  for (size_t i = hash & mask;; i = (i + 1) & mask) {
+    Entry* entry = index_[i];
+    if (!entry) return nullptr;
+    if (entry->hash == hash && entry->key == key) return entry;
+  }
 }
 
 void Context::grow() {
-  std::vector<Slot> old = std::move(slots_);
-  slots_ = std::vector<Slot>(old.empty() ? 16 : old.size() * 2);
-  for (Slot& slot : old) {
-    if (!slot.used) continue;
-    Slot& target = slots_[locate(slot.key, slot.hash)];
-    target = std::move(slot);
+  index_.assign(index_.empty() ? 16 : index_.size() * 2, nullptr);
+  size_t mask = index_.size() - 1;
+  for (const auto& entry : entries_) {
+    size_t i = entry->hash & mask;
+    while (index_[i]) i = (i + 1) & mask;
+    index_[i] = entry.get();
   }
+}
+
+Value& Context::cell(std::string_view key, size_t hash) {
+  if (Entry* entry = lookup(key, hash)) return entry->value;
+  if ((entries_.size() + 1) * 2 > index_.size()) grow();
+  entries_.push_back(std::make_unique<Entry>(Entry{std::string(key), hash, Value()}));
+  Entry* entry = entries_.back().get();
+  size_t mask = index_.size() - 1;
+  size_t i = hash & mask;
+  while (index_[i]) i = (i + 1) & mask;
+  index_[i] = entry;
+  return entry->value;
 }
 
 void Context::put(std::string_view key, size_t hash, Value value) {
   if (value.isNull()) return;
-  if ((size_ + 1) * 2 > slots_.size()) grow();
-  Slot& slot = slots_[locate(key, hash)];
-  if (!slot.used) {
-    slot.used = true;
-    slot.hash = hash;
-    slot.key.assign(key);
-    ++size_;
-  }
-  slot.value = std::move(value);
+  cell(key, hash) = std::move(value);
 }
 
 Value Context::get(std::string_view key) const {
@@ -49,36 +81,18 @@ Value Context::get(std::string_view key) const {
 }
 
 const Value* Context::find(std::string_view key, size_t hash) const {
-  if (size_ == 0) return nullptr;
-  const Slot& slot = slots_[locate(key, hash)];
-  return slot.used ? &slot.value : nullptr;
+  Entry* entry = lookup(key, hash);
+  return entry && !entry->value.isNull() ? &entry->value : nullptr;
 }
 
 void Context::remove(std::string_view key, size_t hash) {
-  if (size_ == 0) return;
-  size_t mask = slots_.size() - 1;
-  size_t i = locate(key, hash);
-  if (!slots_[i].used) return;
-  slots_[i] = Slot();
-  --size_;
-  // Shift later members of the probe run back so lookups still find them.
-  size_t hole = i;
-  for (size_t j = (i + 1) & mask; slots_[j].used; j = (j + 1) & mask) {
-    size_t home = slots_[j].hash & mask;
-    bool movable = hole <= j ? (home <= hole || home > j) : (home <= hole && home > j);
-    if (movable) {
-      slots_[hole] = std::move(slots_[j]);
-      slots_[j] = Slot();
-      hole = j;
-    }
-  }
+  if (Entry* entry = lookup(key, hash)) entry->value = Value();
 }
 
 std::vector<std::string> Context::getKeys() const {
   std::vector<std::string> keys;
-  keys.reserve(size_);
-  for (const Slot& slot : slots_) {
-    if (slot.used) keys.push_back(slot.key);
+  for (const auto& entry : entries_) {
+    if (!entry->value.isNull()) keys.push_back(entry->key);
   }
   return keys;
 }

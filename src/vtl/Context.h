@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,6 +14,12 @@ namespace vtl {
 // context belongs to one rendering at a time.
 class Context {
  public:
+  Context() = default;
+  Context(const Context& other);
+  Context& operator=(const Context& other);
+  Context(Context&&) = default;
+  Context& operator=(Context&&) = default;
+
   // Puts value under key; a null value changes nothing.
   void put(std::string_view key, Value value) { put(key, hashOf(key), std::move(value)); }
   // The value under key, null when there is none.
@@ -30,19 +37,24 @@ class Context {
   const Value* find(std::string_view key, size_t hash) const;
   void remove(std::string_view key, size_t hash);
 
+  // The place that holds key's value, null while there is none. It stays at
+  // the same address for the life of the context, so a rendering looks each
+  // name up once; storing null there removes the key.
+  Value& cell(std::string_view key, size_t hash);
+
  private:
-  // Open addressing with linear probing; at most half the slots are used.
-  struct Slot {
-    size_t hash = 0;
-    bool used = false;
+  struct Entry {
     std::string key;
+    size_t hash;
     Value value;
   };
-  size_t locate(std::string_view key, size_t hash) const;
+  Entry* lookup(std::string_view key, size_t hash) const;
   void grow();
 
-  std::vector<Slot> slots_;
-  size_t size_ = 0;
+  // Entries never move; a removed key keeps its entry with a null value.
+  std::vector<std::unique_ptr<Entry>> entries_;
+  // Open addressing with linear probing over entries_, at most half full.
+  std::vector<Entry*> index_;
 };
 
 }  // namespace vtl

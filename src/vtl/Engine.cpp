@@ -1,6 +1,7 @@
 #include "vtl/Engine.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "platform/Charset.h"
 #include "platform/Strings.h"
@@ -16,10 +17,16 @@ using platform::Strings;
 namespace {
 
 bool isAscii(const std::string& bytes) {
-  for (char c : bytes) {
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  const char* p = bytes.data();
+  size_t n = bytes.size();
+  uint64_t high = 0;
+  for (; n >= 8; p += 8, n -= 8) {
+    uint64_t word;
+    std::memcpy(&word, p, 8);
+    high |= word;
   }
-  return true;
+  for (; n > 0; ++p, --n) high |= static_cast<unsigned char>(*p);
+  return (high & 0x8080808080808080ull) == 0;
 }
 
 // Template bytes as text; the common cases skip the general decoder.

@@ -10,6 +10,9 @@ namespace vtl {
 
 class Renderer;
 
+// The symbol of the #foreach loop counter, whose name is a setting.
+constexpr uint32_t kCounterSymbol = 0xFFFFFFFFu;
+
 // The parsed form of a template: statements (Node) that write output and
 // expressions (Expr) that compute values. Nodes live in their template's
 // Arena, point at each other with plain pointers and at the template's text
@@ -52,7 +55,8 @@ struct Step {
 struct ReferenceExpr : Expr {
   std::string_view literal;  // as written, from "$" on
   std::string_view root;
-  size_t rootHash = 0;  // Context::hashOf(root)
+  size_t rootHash = 0;     // Context::hashOf(root)
+  uint32_t rootSymbol = 0;  // the name's number within its template
   Span<Step> steps;
   bool quiet = false;
   const Value& eval(Renderer& r, Value& scratch) const override;
@@ -127,6 +131,7 @@ struct IfNode : Node {
 struct ForeachNode : Node {
   std::string_view variable;
   size_t variableHash = 0;
+  uint32_t variableSymbol = 0;
   const Expr* items = nullptr;
   const Block* body = nullptr;
   void render(Renderer& r) const override;

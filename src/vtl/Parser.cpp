@@ -44,12 +44,23 @@ Parser::Parser(std::shared_ptr<Template> tmpl, MacroTable& macros)
       macros_(macros),
       arena_(template_->arena()),
       text_(template_->text()),
-      end_(text_.size()) {}
+      end_(text_.size()),
+      nodePool_(kMaxNesting + 2),
+      stepPool_(kMaxNesting + 2) {}
 
 void Parser::parse() {
   BlockResult top = parseBlock();
   if (top.end != End::kEof) fail(top.endOffset);
   template_->setRoot(top.block);
+  template_->setSymbolCount(static_cast<uint32_t>(symbols_.size()));
+}
+
+uint32_t Parser::symbolOf(std::string_view name) {
+  auto it = symbols_.find(name);
+  if (it != symbols_.end()) return it->second;
+  uint32_t symbol = static_cast<uint32_t>(symbols_.size());
+  symbols_.emplace(name, symbol);
+  return symbol;
 }
 
 // ---- errors ----
@@ -88,18 +99,26 @@ void Parser::fail(size_t offset, const std::string& what) const {
                             name, line, column);
 }
 
-std::string_view Parser::intern(std::string text) {
-  char* copy = static_cast<char*>(arena_.allocate(text.size() + 1, 1));
-  text.copy(copy, text.size());
-  copy[text.size()] = '\0';
-  return std::string_view(copy, text.size());
+// prefix + name in the arena, the name's first letter upper case if asked.
+std::string_view Parser::joined(std::string_view prefix, std::string_view name, bool capitalize) {
+  size_t size = prefix.size() + name.size();
+  char* copy = static_cast<char*>(arena_.allocate(size, 1));
+  prefix.copy(copy, prefix.size());
+  name.copy(copy + prefix.size(), name.size());
+  if (capitalize) {
+    char& first = copy[prefix.size()];
+    first = static_cast<char>(std::toupper(static_cast<unsigned char>(first)));
+  }
+  return std::string_view(copy, size);
 }
 
 // ---- text level ----
 
 Parser::BlockResult Parser::parseBlock() {
   Nesting nesting(*this, pos_);
-  std::vector<Node*> nodes;
+  // One list per nesting level, reused from block to block.
+  std::vector<Node*>& nodes = nodePool_[depth_];
+  nodes.clear();
   BlockResult result{nullptr, End::kEof, end_};
   while (pos_ < end_) {
     char c = text_[pos_];
@@ -349,7 +368,9 @@ const ReferenceExpr* Parser::parseReference(size_t offset) {
   ref->quiet = quiet;
   ref->root = text_.substr(rootStart, p - rootStart);
   ref->rootHash = Context::hashOf(ref->root);
-  std::vector<Step> steps;
+  ref->rootSymbol = symbolOf(ref->root);
+  std::vector<Step>& steps = stepPool_[depth_];
+  steps.clear();
   while (p + 1 < end_ && text_[p] == '.' && isLetter(text_[p + 1])) {
     size_t nameStart = p + 1;
     size_t q = nameStart;
@@ -383,11 +404,9 @@ const ReferenceExpr* Parser::parseReference(size_t offset) {
       step.args = arena_.copy(args);
       q = pos_;
     } else {
-      std::string upper(step.name);
-      upper[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(upper[0])));
-      step.getter = intern("get" + upper);
-      step.lowerGetter = intern("get" + std::string(step.name));
-      step.isGetter = intern("is" + upper);
+      step.getter = joined("get", step.name, true);
+      step.lowerGetter = joined("get", step.name, false);
+      step.isGetter = joined("is", step.name, true);
     }
     steps.push_back(step);
     p = q;
@@ -506,6 +525,7 @@ Node* Parser::parseForeach(size_t offset) {
   auto* node = arena_.make<ForeachNode>();
   node->variable = variable->root;
   node->variableHash = variable->rootHash;
+  node->variableSymbol = variable->rootSymbol;
   skipSpace();
   node->items = parsePrimary();
   closeParen();

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "vtl/MacroTable.h"
@@ -69,7 +70,8 @@ class Parser {
   size_t wordEnd(size_t at) const;
   [[noreturn]] void fail(size_t offset) const;
   [[noreturn]] void fail(size_t offset, const std::string& what) const;
-  std::string_view intern(std::string text);
+  std::string_view joined(std::string_view prefix, std::string_view name, bool capitalize);
+  uint32_t symbolOf(std::string_view name);
 
   std::shared_ptr<Template> template_;
   MacroTable& macros_;
@@ -79,6 +81,9 @@ class Parser {
   size_t end_ = 0;
   int depth_ = 0;
   TextNode* lastText_ = nullptr;  // the text node emitText made last
+  std::unordered_map<std::string_view, uint32_t> symbols_;  // variable names, numbered
+  std::vector<std::vector<Node*>> nodePool_;  // per nesting level
+  std::vector<std::vector<Step>> stepPool_;
 };
 
 }  // namespace vtl

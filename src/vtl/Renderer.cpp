@@ -112,12 +112,57 @@ void Renderer::run(const Template& tmpl) {
   output_.clear();
 }
 
+// Makes the variables of one template current while it lives.
+class Renderer::Scope {
+ public:
+  Scope(Renderer& r, const Template& tmpl) : r_(r), saved_(r.cache_) { r.cache_ = r.acquireCache(tmpl); }
+  ~Scope() {
+    r_.releaseCache(r_.cache_);
+    r_.cache_ = saved_;
+  }
+
+ private:
+  Renderer& r_;
+  SymbolCache* saved_;
+};
+
+Renderer::SymbolCache* Renderer::acquireCache(const Template& tmpl) {
+  for (auto& cache : caches_) {
+    if (cache->templateId == tmpl.id()) {
+      ++cache->active;
+      return cache.get();
+    }
+  }
+  // Caches of templates no longer being rendered go once there are many
+  // (a #parse in a loop parses a new template every time).
+  if (caches_.size() >= 16) {
+    std::erase_if(caches_, [](const std::unique_ptr<SymbolCache>& c) { return c->active == 0; });
+  }
+  caches_.push_back(std::make_unique<SymbolCache>(
+      SymbolCache{tmpl.id(), std::vector<Value*>(tmpl.symbolCount(), nullptr), 1}));
+  return caches_.back().get();
+}
+
+void Renderer::releaseCache(SymbolCache* cache) { --cache->active; }
+
+Value& Renderer::cellOf(std::string_view name, size_t hash, uint32_t symbol) {
+  if (symbol == kCounterSymbol) {
+    if (!counterCell_) counterCell_ = &context_.cell(name, hash);
+    return *counterCell_;
+  }
+  if (!cache_ || symbol >= cache_->cells.size()) return context_.cell(name, hash);
+  Value*& cell = cache_->cells[symbol];
+  if (!cell) cell = &context_.cell(name, hash);
+  return *cell;
+}
+
 void Renderer::renderParsed(const Template& tmpl) {
   templates_.push_back(&tmpl);
   struct Pop {
     std::vector<const Template*>& stack;
     ~Pop() { stack.pop_back(); }
   } pop{templates_};
+  Scope scope(*this, tmpl);
   tmpl.root()->render(*this);
 }
 
@@ -146,7 +191,7 @@ int Renderer::parameterIndex(std::string_view name) const {
   return -1;
 }
 
-const Value* Renderer::lookup(std::string_view name, size_t hash, Value& scratch) {
+const Value* Renderer::lookup(std::string_view name, size_t hash, uint32_t symbol, Value& scratch) {
   if (frame_) {
     int i = parameterIndex(name);
     if (i >= 0) {
@@ -155,14 +200,16 @@ const Value* Renderer::lookup(std::string_view name, size_t hash, Value& scratch
       }
       Frame* frame = frame_;
       Restore<Frame*> inCaller(frame_, frame->caller);
+      Restore<SymbolCache*> callerNames(cache_, frame->callerCache);
       const Value& v = frame->args[i]->eval(*this, scratch);
       return v.isNull() ? nullptr : &v;
     }
   }
-  return context_.find(name, hash);
+  const Value& v = cellOf(name, hash, symbol);
+  return v.isNull() ? nullptr : &v;
 }
 
-void Renderer::assign(std::string_view name, size_t hash, const Value& value) {
+void Renderer::assign(std::string_view name, size_t hash, uint32_t symbol, const Value& value) {
   if (value.isNull()) return;
   if (frame_) {
     int i = parameterIndex(name);
@@ -170,8 +217,10 @@ void Renderer::assign(std::string_view name, size_t hash, const Value& value) {
       // A parameter bound to a plain reference writes through to it.
       auto* ref = dynamic_cast<const ReferenceExpr*>(frame_->args[i]);
       if (ref && ref->steps.empty()) {
-        Restore<Frame*> inCaller(frame_, frame_->caller);
-        assign(ref->root, ref->rootHash, value);
+        Frame* frame = frame_;
+        Restore<Frame*> inCaller(frame_, frame->caller);
+        Restore<SymbolCache*> callerNames(cache_, frame->callerCache);
+        assign(ref->root, ref->rootHash, ref->rootSymbol, value);
         return;
       }
       for (auto& local : frame_->locals) {
@@ -184,17 +233,19 @@ void Renderer::assign(std::string_view name, size_t hash, const Value& value) {
       return;
     }
   }
-  context_.put(name, hash, value);
+  cellOf(name, hash, symbol) = value;
 }
 
-void Renderer::unset(std::string_view name, size_t hash) {
+void Renderer::unset(std::string_view name, size_t hash, uint32_t symbol) {
   if (frame_) {
     int i = parameterIndex(name);
     if (i >= 0) {
       auto* ref = dynamic_cast<const ReferenceExpr*>(frame_->args[i]);
       if (ref && ref->steps.empty()) {
-        Restore<Frame*> inCaller(frame_, frame_->caller);
-        unset(ref->root, ref->rootHash);
+        Frame* frame = frame_;
+        Restore<Frame*> inCaller(frame_, frame->caller);
+        Restore<SymbolCache*> callerNames(cache_, frame->callerCache);
+        unset(ref->root, ref->rootHash, ref->rootSymbol);
         return;
       }
       auto& locals = frame_->locals;
@@ -207,7 +258,7 @@ void Renderer::unset(std::string_view name, size_t hash) {
       return;
     }
   }
-  context_.remove(name, hash);
+  cellOf(name, hash, symbol) = Value();
 }
 
 namespace {
@@ -272,9 +323,10 @@ void Renderer::callMacro(const Macro& macro, Span<Expr*> args) {
     throw RenderLimitException("Macro #" + macro.name + " nests deeper than " +
                                std::to_string(engine_.maxMacroDepth()) + " calls");
   }
-  Frame frame{&macro, args, frame_, {}};
+  Frame frame{&macro, args, frame_, cache_, {}};
   Restore<Frame*> inMacro(frame_, &frame);
   Restore<int> depth(macroDepth_, macroDepth_ + 1);
+  Scope scope(*this, *macro.owner);
   macro.body->render(*this);
 }
 
@@ -323,12 +375,12 @@ void SetNode::render(Renderer& r) const {
   const Value& v = value->eval(r, scratch);
   if (v.isNull()) return;  // no value: the variable keeps what it had
   if (target->steps.empty()) {
-    r.assign(target->root, target->rootHash, v);
+    r.assign(target->root, target->rootHash, target->rootSymbol, v);
     return;
   }
   Value held = v;
   Value chain;
-  const Value* object = r.lookup(target->root, target->rootHash, chain);
+  const Value* object = r.lookup(target->root, target->rootHash, target->rootSymbol, chain);
   if (!object) return;
   Value current = *object;
   for (uint32_t i = 0; i + 1 < target->steps.size(); ++i) {
@@ -362,26 +414,26 @@ void ForeachNode::render(Renderer& r) const {
   Value savedCount;
   {
     Value s;
-    const Value* v = r.lookup(variable, variableHash, s);
+    const Value* v = r.lookup(variable, variableHash, variableSymbol, s);
     if (v) saved = *v;
-    const Value* c = r.lookup(counter, counterHash, s);
+    const Value* c = r.lookup(counter, counterHash, kCounterSymbol, s);
     if (c) savedCount = *c;
   }
   int32_t count = r.engine().counterInitialValue();
   for (const Value& item : list->items) {
-    r.assign(variable, variableHash, item);
-    r.assign(counter, counterHash, Value(count++));
+    r.assign(variable, variableHash, variableSymbol, item);
+    r.assign(counter, counterHash, kCounterSymbol, Value(count++));
     body->render(r);
   }
   if (saved.isNull()) {
-    r.unset(variable, variableHash);
+    r.unset(variable, variableHash, variableSymbol);
   } else {
-    r.assign(variable, variableHash, saved);
+    r.assign(variable, variableHash, variableSymbol, saved);
   }
   if (savedCount.isNull()) {
-    r.unset(counter, counterHash);
+    r.unset(counter, counterHash, kCounterSymbol);
   } else {
-    r.assign(counter, counterHash, savedCount);
+    r.assign(counter, counterHash, kCounterSymbol, savedCount);
   }
 }
 
@@ -428,7 +480,7 @@ void MacroCallNode::render(Renderer& r) const {
 // ---- expressions ----
 
 const Value& ReferenceExpr::eval(Renderer& r, Value& scratch) const {
-  const Value* v = r.lookup(root, rootHash, scratch);
+  const Value* v = r.lookup(root, rootHash, rootSymbol, scratch);
   if (!v) return kNull;
   for (const Step& step : steps) {
     Value next;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -32,9 +33,9 @@ class Renderer {
 
   // Variable access through the macro call under way: a macro parameter
   // stands for the caller's argument expression.
-  const Value* lookup(std::string_view name, size_t hash, Value& scratch);
-  void assign(std::string_view name, size_t hash, const Value& value);
-  void unset(std::string_view name, size_t hash);
+  const Value* lookup(std::string_view name, size_t hash, uint32_t symbol, Value& scratch);
+  void assign(std::string_view name, size_t hash, uint32_t symbol, const Value& value);
+  void unset(std::string_view name, size_t hash, uint32_t symbol);
 
   // The value's named operation or property (getX, getx, get("x"), isX);
   // false when there is none.
@@ -54,13 +55,25 @@ class Renderer {
   void callMacro(const Macro& macro, Span<Expr*> args);
 
  private:
+  // Where each variable of one template lives in the context, found on
+  // first use: a rendering looks every name up once.
+  struct SymbolCache {
+    uint64_t templateId;
+    std::vector<Value*> cells;
+    int active = 0;
+  };
+  class Scope;
   struct Frame {
     const Macro* macro;
     Span<Expr*> args;
     Frame* caller;
+    SymbolCache* callerCache;
     std::vector<std::pair<std::string, Value>> locals;
   };
   int parameterIndex(std::string_view name) const;
+  Value& cellOf(std::string_view name, size_t hash, uint32_t symbol);
+  SymbolCache* acquireCache(const Template& tmpl);
+  void releaseCache(SymbolCache* cache);
 
   Engine& engine_;
   Context& context_;
@@ -70,6 +83,9 @@ class Renderer {
   Frame* frame_ = nullptr;
   int macroDepth_ = 0;
   std::vector<const Template*> templates_;
+  std::vector<std::unique_ptr<SymbolCache>> caches_;
+  SymbolCache* cache_ = nullptr;
+  Value* counterCell_ = nullptr;
 };
 
 }  // namespace vtl

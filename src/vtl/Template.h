@@ -35,6 +35,11 @@ class Template {
   Arena& arena() { return arena_; }
   const Block* root() const { return root_; }
   void setRoot(const Block* root) { root_ = root; }
+  // How many distinct variable names the template uses.
+  uint32_t symbolCount() const { return symbolCount_; }
+  // Unique among all templates of the process.
+  uint64_t id() const { return id_; }
+  void setSymbolCount(uint32_t count) { symbolCount_ = count; }
 
  private:
   Engine* engine_;
@@ -43,6 +48,8 @@ class Template {
   std::string text_;
   Arena arena_;
   const Block* root_ = nullptr;
+  uint32_t symbolCount_ = 0;
+  uint64_t id_;
 };
 
 }  // namespace vtl
