@@ -29,15 +29,7 @@ Config::Config(const std::string& domain, const std::string& applicationFolder)
   checkDomain(domain);
   platform::InputStreamPtr in =
       GlobalConfig::createFileInputStream(applicationFolder_ + "WEB-INF/" + domain + "/config/config.properties");
-  try {
-    config_.load(*in);
-  } catch (...) {
-    try {
-      in->close();
-    } catch (const std::exception&) {
-    }
-    throw;
-  }
+  config_.load(*in);
   in->close();
   getOfflineFilelistInfo(false);
   getOfflineFilelistInfo(true);

@@ -67,21 +67,13 @@ int64_t OfflineFile::checksumOf(const platform::File& file) {
   platform::InputStreamPtr in = GlobalConfig::createFileInputStream(file);
   int64_t length = file.length();
   uLong crc = crc32(0L, Z_NULL, 0);
-  try {
-    char buffer[kChunk];
-    int64_t total = 0;
-    while (total != length) {
-      int n = in->read(buffer, 0, kChunk);
-      if (n < 0) break;
-      total += n;
-      crc = crc32(crc, reinterpret_cast<const Bytef*>(buffer), static_cast<uInt>(n));
-    }
-  } catch (...) {
-    try {
-      in->close();
-    } catch (const std::exception&) {
-    }
-    throw;
+  char buffer[kChunk];
+  int64_t total = 0;
+  while (total != length) {
+    int n = in->read(buffer, 0, kChunk);
+    if (n < 0) break;
+    total += n;
+    crc = crc32(crc, reinterpret_cast<const Bytef*>(buffer), static_cast<uInt>(n));
   }
   in->close();
   return static_cast<int64_t>(crc & 0xFFFFFFFFu);

@@ -11,15 +11,7 @@ SiteConfig::SiteConfig(int32_t siteId) : SiteConfig(siteId, GlobalConfig::getPat
 SiteConfig::SiteConfig(int32_t siteId, const std::string& applicationFolder) {
   platform::InputStreamPtr in = GlobalConfig::createFileInputStream(
       applicationFolder + "WEB-INF/" + std::to_string(siteId) + "/config/config.properties");
-  try {
-    config_.load(*in);
-  } catch (...) {
-    try {
-      in->close();
-    } catch (const std::exception&) {
-    }
-    throw;
-  }
+  config_.load(*in);
   in->close();
 }
 
