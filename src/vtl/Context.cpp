@@ -30,7 +30,7 @@ size_t Context::hashOf(std::string_view key) {
     n -= 8;
   }
   uint64_t tail = 0;
-  std::memcpy(&tail, p, n);
+  for (size_t i = 0; i < n; ++i) tail |= static_cast<uint64_t>(static_cast<unsigned char>(p[i])) << (8 * i);
   h = (h ^ tail) * 0xC4CEB9FE1A85EC53ull;
   h ^= h >> 29;
   h *= 0xFF51AFD7ED558CCDull;

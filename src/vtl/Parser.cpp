@@ -52,14 +52,21 @@ void Parser::parse() {
   BlockResult top = parseBlock();
   if (top.end != End::kEof) fail(top.endOffset);
   template_->setRoot(top.block);
-  template_->setSymbolCount(static_cast<uint32_t>(symbols_.size()));
+  template_->setSymbolCount(static_cast<uint32_t>(symbolNames_.size()));
 }
 
-uint32_t Parser::symbolOf(std::string_view name) {
-  auto it = symbols_.find(name);
-  if (it != symbols_.end()) return it->second;
-  uint32_t symbol = static_cast<uint32_t>(symbols_.size());
-  symbols_.emplace(name, symbol);
+uint32_t Parser::symbolOf(std::string_view name, size_t hash) {
+  auto it = symbolsByHash_.find(hash);
+  if (it != symbolsByHash_.end() && symbolNames_[it->second] == name) return it->second;
+  if (it != symbolsByHash_.end()) {
+    // Two names with one hash: rare enough for a search.
+    for (uint32_t i = 0; i < symbolNames_.size(); ++i) {
+      if (symbolNames_[i] == name) return i;
+    }
+  }
+  uint32_t symbol = static_cast<uint32_t>(symbolNames_.size());
+  symbolNames_.push_back(name);
+  symbolsByHash_.emplace(hash, symbol);
   return symbol;
 }
 
@@ -368,7 +375,7 @@ const ReferenceExpr* Parser::parseReference(size_t offset) {
   ref->quiet = quiet;
   ref->root = text_.substr(rootStart, p - rootStart);
   ref->rootHash = Context::hashOf(ref->root);
-  ref->rootSymbol = symbolOf(ref->root);
+  ref->rootSymbol = symbolOf(ref->root, ref->rootHash);
   std::vector<Step>& steps = stepPool_[depth_];
   steps.clear();
   while (p + 1 < end_ && text_[p] == '.' && isLetter(text_[p + 1])) {

@@ -71,7 +71,7 @@ class Parser {
   [[noreturn]] void fail(size_t offset) const;
   [[noreturn]] void fail(size_t offset, const std::string& what) const;
   std::string_view joined(std::string_view prefix, std::string_view name, bool capitalize);
-  uint32_t symbolOf(std::string_view name);
+  uint32_t symbolOf(std::string_view name, size_t hash);
 
   std::shared_ptr<Template> template_;
   MacroTable& macros_;
@@ -81,7 +81,12 @@ class Parser {
   size_t end_ = 0;
   int depth_ = 0;
   TextNode* lastText_ = nullptr;  // the text node emitText made last
-  std::unordered_map<std::string_view, uint32_t> symbols_;  // variable names, numbered
+  // Variable names, numbered in order of appearance.
+  struct SameHash {
+    size_t operator()(size_t hash) const { return hash; }
+  };
+  std::vector<std::string_view> symbolNames_;
+  std::unordered_map<size_t, uint32_t, SameHash> symbolsByHash_;
   std::vector<std::vector<Node*>> nodePool_;  // per nesting level
   std::vector<std::vector<Step>> stepPool_;
 };
