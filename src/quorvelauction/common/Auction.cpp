@@ -16,6 +16,11 @@
 #include "quorvelauction/common/FileStreamFactory.h"
 #include "quorvelauction/common/GlobalConfig.h"
 #include "quorvelauction/common/ImageHelper.h"
+#include "quorvelauction/common/XMLUtils.h"
+#include "platform/Charset.h"
+#include "platform/StringWriter.h"
+#include "vtl/Velocity.h"
+#include "vtl/XmlValues.h"
 
 namespace quorvelauction::common {
 
@@ -692,6 +697,226 @@ std::string Auction::fill(int32_t value, int32_t width) {
   std::string digits = std::to_string(value);
   if (static_cast<int32_t>(digits.size()) < width) digits.insert(0, width - digits.size(), '0');
   return digits;
+}
+
+// ---- page rendering
+
+namespace {
+
+constexpr const char* kDescriptionBlocks[] = {"faDescription", "faInformation",
+                                              "faShipmentDescription", "faPaymentDescription",
+                                              "faDisclaimer"};
+
+std::string webtemplate(const std::string& domain, const std::string& name) {
+  return "WEB-INF/" + domain + "/webtemplate/auction/" + name;
+}
+
+// The "text" of a field's "data"; a missing field, data or text is a null
+// reference.
+std::string textOf(const xml::Element& item, std::string_view field) {
+  xml::Element element = item.element(field);
+  if (!element) throw platform::NullPointerException("element " + std::string(field) + " missing");
+  xml::Element data = dataOf(element);
+  if (!data) throw platform::NullPointerException("data of " + std::string(field) + " missing");
+  return required(data, "text");
+}
+
+}  // namespace
+
+vtl::Context Auction::createVelocityContext(const std::string& domain, int32_t auctionId,
+                                            const xml::Document& document) {
+  vtl::Context context;
+  platform::Properties params = parseFlashParams(domain, auctionId, document);
+  setParameters(document, context);
+  for (const std::string& key : params.keys())
+    context.put(key, escapeEuro(params.getProperty(key)));
+  return context;
+}
+
+void Auction::setParameters(const xml::Document& document, vtl::Context& context) {
+  xml::Element item = itemOf(document);
+  context.put("Title", escapeEuro(std::string_view(textOf(item, "Title"))));
+  context.put("SubtitleText", escapeEuro(std::string_view(textOf(item, "SubtitleText"))));
+  putDescriptionBlocks(item, context);
+}
+
+void Auction::putDescriptionBlocks(const xml::Element& item, vtl::Context& context) {
+  for (const char* name : kDescriptionBlocks) {
+    xml::Element element = item.element(name);
+    if (!element) throw platform::NullPointerException(std::string("element ") + name + " missing");
+    xml::Element data = dataOf(element);
+    if (!data) throw platform::NullPointerException(std::string("data of ") + name + " missing");
+    std::optional<std::string> text = data.attributeValue("text");
+    context.put(name, XMLUtils::unescape(text));
+    if (!text) throw platform::NullPointerException(std::string("text of ") + name + " missing");
+    context.put(std::string(name) + "Text", XMLUtils::htmlToText(*text));
+  }
+}
+
+void Auction::addHtmlVariationVariables(const std::string&, vtl::Context& context,
+                                        const xml::Document& document) {
+  try {
+    xml::Element data =
+        XMLUtils::getByPath(document.getRootElement(), "auction/item/faHtmlVariation/data");
+    for (const xml::Attribute& attribute : data.attributes())
+      context.put(attribute.getName(), attribute.getValue());
+    context.put("swf", data.attributeValue("swf").value_or(""));
+    context.put("flashVars", data.attributeValue("flashVars").value_or(""));
+    xml::Element item = itemOf(document);
+    putPictureSizes(item, context);
+    xml::Element background = item.element("faBackgroundImage");
+    if (background) {
+      std::optional<std::string> id = dataOf(background).attributeValue("id");
+      if (id && !id->empty()) context.put("faBackgroundImage", *id);
+    }
+    putGalleryPicture(item, context);
+  } catch (const std::exception&) {
+    // Whatever was put stays; the page renders without the rest.
+  }
+}
+
+void Auction::putPictureSizes(const xml::Element& item, vtl::Context& context) {
+  xml::Element pictures = item.element("faPictures");
+  if (!pictures) return;
+  for (const xml::Element& picture : pictures.elements("picture")) {
+    std::optional<std::string> order = picture.attributeValue("order");
+    int32_t id = parseId(picture.attributeValue("id"));
+    if (!order || order->empty() || id < 0) continue;
+    std::string key = "image" + *order;
+    context.put(key, std::to_string(id));
+    std::string file = imageFile(id, "v.jpg");
+    if (!platform::File(GlobalConfig::getUserPath() + file).exists()) continue;
+    auto [width, height] = imageHelper().getSize(GlobalConfig::getUserPath() + file);
+    context.put(key + "vWidth", width);
+    context.put(key + "vHeight", height);
+  }
+}
+
+void Auction::putGalleryPicture(const xml::Element& item, vtl::Context& context) {
+  int32_t id = getGalleryId(item);
+  if (id <= 0) return;
+  context.put("image1", std::to_string(id));
+  auto [width, height] = imageHelper().getSize(GlobalConfig::getUserPath() + imageFile(id, "e.jpg"));
+  context.put("image1eWidth", width);
+  context.put("image1eHeight", height);
+}
+
+std::optional<std::string> Auction::getHtmlVariation(const xml::Document& document) {
+  try {
+    return XMLUtils::getByPath(document.getRootElement(), "auction/item/faHtmlVariation/data")
+        .attributeValue("value");
+  } catch (const std::exception&) {
+    return "auction";
+  }
+}
+
+std::string Auction::generateHtml(vtl::Context& context, const std::string& domain,
+                                  const std::string& userName, int32_t, xml::Document& document,
+                                  const std::optional<std::string>& images) {
+  context.put("images", images);
+  context.put("CollectorDoc", vtl::XmlValues::of(document));
+  context.put("Collector", formEncode(XMLUtils::asCompactString(document.getRootElement())));
+  context.put("username", userName);
+  context.put("basePath", Config::getProperty(domain, "TemplateBasePath"));
+  context.put("startLoader", Config::getProperty(domain, "startLoader"));
+  addHtmlVariationVariables(domain, context, document);
+  // A variation without a name falls back to the standard listing instead of
+  // a template named "null".
+  std::string variation = getHtmlVariation(document).value_or("auction");
+  platform::StringWriter writer;
+  vtl::Velocity::mergeTemplate(webtemplate(domain, variation + ".html"), "ISO-8859-1", context,
+                               writer);
+  return writer.take();
+}
+
+std::string Auction::generatePreviewHtml(vtl::Context& context, const std::string& domain,
+                                         const std::string& userName, int32_t unused,
+                                         xml::Document& document,
+                                         const std::optional<std::string>& images,
+                                         const std::string& previewName) {
+  std::string prefix = getPreviewImageURL(domain, previewName);
+  mergeImageURL("", document, prefix);
+  context.put("CollectorSWF", "preview-" + previewName + ".swf");
+  context.put("picPath", prefix);
+  return generateHtml(context, domain, userName, unused, document, images);
+}
+
+std::string Auction::getAddHtml(const std::string& domain, const xml::Document& document) {
+  try {
+    xml::Element data = dataOf(itemOf(document).element("faAdd"));
+    if (data.attributeValue("selected") != "true") return "";
+    platform::File file(GlobalConfig::getPath() + webtemplate(domain, "add.html"));
+    int64_t length = file.length();
+    platform::InputStreamPtr in = GlobalConfig::createFileInputStream(file);
+    std::string bytes(static_cast<size_t>(length), '\0');
+    int64_t done = 0;
+    while (done < length) {
+      int n = in->read(bytes.data(), static_cast<int>(done), static_cast<int>(length - done));
+      if (n <= 0) break;
+      done += n;
+    }
+    in->close();
+    if (done < length) return "";
+    return platform::Charset::iso88591().decode(bytes);
+  } catch (const std::exception&) {
+    return "";
+  }
+}
+
+std::string Auction::getPreviewImageURL(const std::string& domain, const std::string& previewName) {
+  return Config::getProperty(domain, "url").value_or("null") + "/loadimage?id=" + previewName + "-";
+}
+
+void Auction::toEncodedPreviewContent(const std::string& domain, const std::string& previewName,
+                                      xml::Document& document) {
+  mergeImageURL("", document, getPreviewImageURL(domain, previewName));
+}
+
+void Auction::mergeImageURL(const std::string&, xml::Document& document, const std::string& prefix) {
+  xml::Element item = itemOf(document);
+  xml::Element presets = item.element("faPresets");
+  if (presets) {
+    for (const xml::Element& old : presets.elements("picturePath")) presets.remove(old);
+    presets.addElement("picturePath").addAttribute("value", prefix);
+  } else {
+    platform::System::out().println("no faPresets element found");
+  }
+  if (xml::Element pictures = item.element("faPictures")) setPictureSizes(pictures);
+  setPictureSizes(XMLUtils::getByPath(document.getRootElement(), "auction/item/faModules/MeSite/pictures"));
+}
+
+void Auction::setPictureSizes(const xml::Element& pictures) {
+  for (xml::Element picture : pictures.elements("picture")) {
+    std::optional<std::string> text = picture.attributeValue("id");
+    if (!text) continue;
+    int32_t id;
+    try {
+      id = platform::Integers::parseInt(*text);
+    } catch (const platform::NumberFormatException&) {
+      continue;
+    }
+    platform::File file(GlobalConfig::getUserPath() + getImagesPath(id) + "/" + std::to_string(id) + "v.jpg");
+    picture.addAttribute("size", std::to_string(file.exists() ? file.length() : 0));
+  }
+}
+
+std::string Auction::formEncode(std::string_view text) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(text.size() + text.size() / 2);
+  for (unsigned char c : text) {
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+        c == '-' || c == '*' || c == '_') {
+      out += static_cast<char>(c);
+    } else if (c == ' ') {
+      out += '+';
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+  }
+  return out;
 }
 
 }  // namespace quorvelauction::common

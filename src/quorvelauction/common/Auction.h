@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/Properties.h"
+#include "vtl/Context.h"
 #include "xml/Attribute.h"
 #include "xml/Document.h"
 #include "xml/Element.h"
@@ -77,6 +78,50 @@ class Auction {
   // The sound link attribute when a sound is chosen: at most one.
   static std::vector<xml::Attribute> getAuctionSounds(const xml::Document& document);
 
+  // --- page rendering; templates are named below the application folder
+  // ("WEB-INF/" + domain + "/webtemplate/...").
+  // The listing parameters and the texts of the auction as template values.
+  // Fails as parseFlashParams and setParameters do.
+  static vtl::Context createVelocityContext(const std::string& domain, int32_t auctionId,
+                                            const xml::Document& document);
+  // Title, SubtitleText and the five description blocks with their plain
+  // text forms. Fails with the missing-element messages, NullPointerException
+  // for an incomplete text field, IllegalArgumentException for a bad escape.
+  static void setParameters(const xml::Document& document, vtl::Context& context);
+  // The values of the HTML variation and the picture ids and sizes. Never
+  // fails: the first failure ends it and the values put so far stay.
+  static void addHtmlVariationVariables(const std::string& domain, vtl::Context& context,
+                                        const xml::Document& document);
+  // Merges the variation's listing template with the context. Fails with the
+  // engine's errors for a template that is missing or broken.
+  static std::string generateHtml(vtl::Context& context, const std::string& domain,
+                                  const std::string& userName, int32_t unused,
+                                  xml::Document& document, const std::optional<std::string>& images);
+  // generateHtml for the preview: picture addresses on the local server and
+  // the preview's collector movie. Changes the document (mergeImageURL).
+  static std::string generatePreviewHtml(vtl::Context& context, const std::string& domain,
+                                         const std::string& userName, int32_t unused,
+                                         xml::Document& document,
+                                         const std::optional<std::string>& images,
+                                         const std::string& previewName);
+  // The "value" of the HTML variation; "auction" when it has none.
+  static std::optional<std::string> getHtmlVariation(const xml::Document& document);
+  // The add-on template's text when the auction selects it, else "". Never
+  // fails.
+  static std::string getAddHtml(const std::string& domain, const xml::Document& document);
+  // The domain's "url" + "/loadimage?id=" + previewName + "-".
+  static std::string getPreviewImageURL(const std::string& domain, const std::string& previewName);
+  static void toEncodedPreviewContent(const std::string& domain, const std::string& previewName,
+                                      xml::Document& document);
+  // Points the preset "picturePath" at prefix and sets every picture's
+  // "size" to the byte length of its "v" variant. Fails with the
+  // missing-element messages and when faModules/MeSite/pictures is missing.
+  static void mergeImageURL(const std::string& unused, xml::Document& document,
+                            const std::string& prefix);
+  // Form encoding of the UTF-8 bytes: letters, digits and ".-*_" stay, a
+  // blank is "+", every other byte "%XX".
+  static std::string formEncode(std::string_view text);
+
   // --- text conversions
   // Removes one apostrophe at the end, then one at the start.
   static std::string stripApostrophe(std::string_view text);
@@ -114,6 +159,10 @@ class Auction {
   static void scaleGalleryPicture(const std::string& domain, const xml::Element& item);
   static void scaleTurnedPicture(const std::string& domain, const xml::Element& picture);
   static std::string imageFile(int32_t id, std::string_view suffix);
+  static void putDescriptionBlocks(const xml::Element& item, vtl::Context& context);
+  static void putPictureSizes(const xml::Element& item, vtl::Context& context);
+  static void putGalleryPicture(const xml::Element& item, vtl::Context& context);
+  static void setPictureSizes(const xml::Element& pictures);
 };
 
 }  // namespace quorvelauction::common

@@ -14,7 +14,6 @@ std::string Server::Handler::onAuctionSubmitList(Properties&, int32_t) { return 
 std::string Server::Handler::update() { return kPending; }
 
 std::string Server::Handler::onLogin(Properties&) { return kPending; }
-std::string Server::Handler::onAuctionPreview(Properties&) { return kPending; }
 std::string Server::Handler::onOfflineSelectImages(Properties&) { return kPending; }
 std::string Server::Handler::onOfflineSelectImage(Properties&) { return kPending; }
 std::string Server::Handler::onOfflineChangeImage(Properties&) { return kPending; }
