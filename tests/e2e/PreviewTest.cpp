@@ -205,6 +205,23 @@ TEST_F(PreviewTest, DemoAuctionGivesPageMovieSettingsAndBrowserStart) {
             std::string::npos);
 }
 
+// The demo's second listing variation: the gallery picture beside the
+// title, the texts in their plain forms.
+TEST_F(PreviewTest, CompactVariation) {
+  std::string xml = demoAuction();
+  replaceAll(xml, "value=\"auction\"", "value=\"compact\"");
+  ASSERT_EQ(preview(xml), "/preview/preview-offline.html#quorvel");
+  const std::string page = plain(app() + "preview/preview-offline.html");
+  for (const std::string& part : {
+           std::string("<div class=\"listing compact\">"),
+           std::string("<img src=\"http://127.0.0.1:17985/app//loadimage?id=offline-2e.jpg\" width=\"640\" "
+                       "height=\"480\" alt=\"\">"),
+           std::string("<p class=\"terms\">Versand+als+Paket &middot; %C3%9Cberweisung</p>"),
+       })
+    EXPECT_NE(page.find(part), std::string::npos) << part << "\n" << page;
+  EXPECT_EQ(page.find("<div class=\"listing\">"), std::string::npos);
+}
+
 // Auctions whose preview fails at one step: the answer is "error", and the
 // files of the steps before stay (the settings file comes before the page).
 TEST_F(PreviewTest, FailuresAnswerErrorAndKeepEarlierFiles) {
