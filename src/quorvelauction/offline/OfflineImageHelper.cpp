@@ -1,8 +1,5 @@
 #include "quorvelauction/offline/OfflineImageHelper.h"
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -15,12 +12,12 @@
 #include "platform/File.h"
 #include "platform/FileInputStream.h"
 #include "platform/InputStreamReader.h"
+#include "platform/Runtime.h"
 #include "platform/Strings.h"
 #include "platform/System.h"
 #include "quorvelauction/common/GlobalConfig.h"
 #include "quorvelauction/offline/Server.h"
 
-extern char** environ;
 
 namespace quorvelauction::offline {
 
@@ -61,35 +58,7 @@ std::string OfflineImageHelper::scaleCommand(const std::string& source, const st
 }
 
 void OfflineImageHelper::runAndWait(const std::string& command) {
-  std::vector<std::string> words;
-  size_t at = 0;
-  while (at < command.size()) {
-    size_t start = command.find_first_not_of(" \t\n\r\f", at);
-    if (start == std::string::npos) break;
-    size_t end = command.find_first_of(" \t\n\r\f", start);
-    if (end == std::string::npos) end = command.size();
-    words.push_back(command.substr(start, end - start));
-    at = end;
-  }
-  if (words.empty()) throw platform::IllegalArgumentException("Empty command");
-  std::vector<char*> argv;
-  for (std::string& word : words) argv.push_back(word.data());
-  argv.push_back(nullptr);
-
-  // Nobody reads the program's output: it goes nowhere rather than into a
-  // pipe that fills up and stalls the program for ever.
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  for (int fd : {0, 1, 2}) posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
-  pid_t pid;
-  int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0)
-    throw platform::IOException("Cannot run program \"" + words[0] + "\": error=" + std::to_string(rc) +
-                                ", " + std::strerror(rc));
-  int status;
-  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
+  platform::Runtime::waitFor(platform::Runtime::exec(command));
 }
 
 void OfflineImageHelper::scaleImage(const std::string& source, const std::string& target,

@@ -2,17 +2,14 @@
 // local server, its collector movie, the cross-gallery settings and the
 // companion program opening the page in the browser.
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <cerrno>
 #include <cstring>
-#include <thread>
 #include <vector>
 
 #include "platform/Charset.h"
 #include "platform/Exceptions.h"
+#include "platform/Runtime.h"
 #include "platform/Strings.h"
 #include "platform/StringWriter.h"
 #include "platform/System.h"
@@ -26,7 +23,6 @@
 #include "vtl/Velocity.h"
 #include "vtl/XmlValues.h"
 
-extern char** environ;
 
 namespace quorvelauction::offline {
 
@@ -35,39 +31,6 @@ using common::GlobalConfig;
 using common::XMLUtils;
 
 namespace {
-
-// Starts the command, split into words at white space, without waiting for
-// it; a thread of its own collects its end so no zombie stays behind.
-void startDetached(const std::string& command) {
-  std::vector<std::string> words;
-  for (size_t at = 0; at < command.size();) {
-    size_t start = command.find_first_not_of(" \t\n\r\f", at);
-    if (start == std::string::npos) break;
-    size_t end = command.find_first_of(" \t\n\r\f", start);
-    if (end == std::string::npos) end = command.size();
-    words.push_back(command.substr(start, end - start));
-    at = end;
-  }
-  if (words.empty()) throw platform::IllegalArgumentException("Empty command");
-  std::vector<char*> argv;
-  for (std::string& word : words) argv.push_back(word.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  for (int fd : {0, 1, 2})
-    posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
-  pid_t pid;
-  int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0)
-    throw platform::IOException("Cannot run program \"" + words[0] + "\": error=" + std::to_string(rc) +
-                                ", " + std::strerror(rc));
-  std::thread([pid] {
-    int status;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-  }).detach();
-}
 
 // The attribute a settings value comes from; its absence fails the settings.
 std::string valueOf(const xml::Element& element, std::string_view attribute) {
@@ -171,7 +134,7 @@ std::string Server::Handler::onAuctionPreview(Properties& props) {
     writeFile(GlobalConfig::createFileOutputStream(folder + name + ".swf"),
               common::Collector::getBytes(Auction::formEncode(XMLUtils::asCompactString(d.getRootElement()))));
     result = "/preview/" + name + ".html#quorvel";
-    startDetached(programPath + programName.value_or("null") + " url*http://localhost:17985/app" + result);
+    platform::Runtime::execDetached(programPath + programName.value_or("null") + " url*http://localhost:17985/app" + result);
   } catch (const std::exception& e) {
     platform::printStackTrace(e);
   }
