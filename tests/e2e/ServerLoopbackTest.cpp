@@ -198,6 +198,19 @@ TEST_F(ServerLoopbackTest, FormPostCall) {
   EXPECT_EQ(c.readReply().body, "<html>start</html>\n");
 }
 
+TEST_F(ServerLoopbackTest, LargeFormPostArrivesWhole) {
+  // Larger than one read piece of the body, sent in two halves.
+  const std::string value(200000, 'v');
+  const std::string body = "func=echo&a0=" + value;
+  const std::string request =
+      "POST /app/call HTTP/1.1\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+  Connection c(port());
+  c.send(request.substr(0, request.size() / 2));
+  c.send(request.substr(request.size() / 2));
+  Reply reply = c.readReply();
+  EXPECT_EQ(reply.body, callBody("passed+parameters%3A+func%3Decho+a0%3D" + value + "+test%3D" + value));
+}
+
 std::string envelope(const std::string& body) {
   return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
          "<soapenv:Envelope xmlns:soapenv=\"http://schemas.xmlsoap.org/soap/envelope/\">"

@@ -1,5 +1,6 @@
 #include "quorvelauction/offline/ServerHandler.h"
 
+#include <algorithm>
 #include <ctime>
 #include <thread>
 #include <vector>
@@ -116,11 +117,12 @@ std::string Server::Handler::readLine(platform::InputStream& in) {
   for (;;) {
     int b = in.read();
     if (b < 0) break;
+    // A CR ends the line only together with the LF right after it; any
+    // other byte after a CR, a second CR included, is part of the line.
     if (cr) {
       if (b == '\n') break;
       cr = false;
-    }
-    if (b == '\r') {
+    } else if (b == '\r') {
       cr = true;
       continue;
     }
@@ -352,6 +354,24 @@ void Server::Handler::serveFile(const platform::File& file, std::string_view typ
   in->close();
 }
 
+namespace {
+
+// Reads a body of the announced length in pieces, so that memory grows with
+// the bytes that really arrive, not with what a header claims.
+std::string readBody(platform::InputStream& in, int length) {
+  constexpr int kPiece = 64 * 1024;
+  std::string body;
+  while (static_cast<int>(body.size()) < length) {
+    size_t done = body.size();
+    int piece = std::min(kPiece, length - static_cast<int>(done));
+    body.resize(done + piece);
+    in.readFully(body.data() + done, piece);
+  }
+  return body;
+}
+
+}  // namespace
+
 void Server::Handler::post(const std::string& target, platform::OutputStream& out) {
   System::out().println("post: " + target);
   try {
@@ -369,8 +389,7 @@ void Server::Handler::post(const std::string& target, platform::OutputStream& ou
     }
     if (length < 0) throw platform::IllegalArgumentException("negative Content-Length");
     if (length > MAX_BODY) throw TooLarge("request body too large");
-    std::string body(static_cast<size_t>(length), '\0');
-    inputStream->readFully(body.data(), static_cast<int>(length));
+    const std::string body = readBody(*inputStream, static_cast<int>(length));
     const std::string text = platform::Charset::utf8().decode(body);
     if (target == "/app/call") {
       platform::Properties props = parameters(text);

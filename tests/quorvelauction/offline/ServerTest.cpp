@@ -49,9 +49,11 @@ TEST(ServerTest, ReadLine) {
   };
   const Case cases[] = {
       {"GET / HTTP/1.1\r\nHost: x\r\n\r\n", {"GET / HTTP/1.1", "Host: x", "", ""}},
-      // A CR before another byte is dropped; a bare LF stays in the line.
+      // A CR before another byte is dropped and that byte kept, even when it
+      // is a second CR; a bare LF stays in the line.
       {"a\rb\nc\r\n", {"ab\nc", ""}},
-      {"a\r\rb\r\n", {"ab", ""}},
+      {"a\r\rb\r\n", {"a\rb", ""}},
+      {"x\r\r\ny\r\n", {"x\r\ny", ""}},
       // The end of the stream ends the line, also right after a CR.
       {"tail\r", {"tail", ""}},
       // Bytes above 127 become the characters of the same code.
