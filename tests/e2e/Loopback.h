@@ -78,4 +78,9 @@ class ServerProcess {
   int status_ = 0;
 };
 
+// Form encoding of a text's UTF-8 bytes (letters, digits and ".-*_" stay, a
+// blank becomes "+") and its reverse, as a browser sends form values.
+std::string formEncode(const std::string& text);
+std::string formDecode(const std::string& text);
+
 }  // namespace e2e

@@ -15,33 +15,6 @@
 namespace e2e {
 namespace {
 
-std::string formEncode(const std::string& text) {
-  static const char* hex = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char c : text) {
-    if (isalnum(c) || c == '.' || c == '-' || c == '*' || c == '_')
-      out += static_cast<char>(c);
-    else if (c == ' ')
-      out += '+';
-    else
-      out += std::string("%") + hex[c >> 4] + hex[c & 15];
-  }
-  return out;
-}
-
-std::string formDecode(const std::string& text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '+')
-      out += ' ';
-    else if (text[i] == '%' && i + 2 < text.size())
-      out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16)), i += 2;
-    else
-      out += text[i];
-  }
-  return out;
-}
-
 class RecordsTest : public ::testing::Test {
  protected:
   void SetUp() override { server = std::make_unique<ServerProcess>(inst.folder()); }
