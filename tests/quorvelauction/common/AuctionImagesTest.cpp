@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "support/CaptureOut.h"
 #include "AuctionTestSupport.h"
 #include "platform/ByteArrayOutputStream.h"
 #include "platform/Exceptions.h"
@@ -10,6 +11,7 @@
 #include "quorvelauction/common/ImageHelper.h"
 #include "xml/SAXReader.h"
 
+using Capture = testsupport::CaptureOut;
 using quorvelauction::common::Auction;
 using quorvelauction::common::GlobalConfig;
 
@@ -36,22 +38,6 @@ class RecordingImages : public quorvelauction::common::ImageHelper {
   std::pair<int32_t, int32_t> getSize(const std::string&) override { return {0, 0}; }
 
   std::vector<std::string> calls;
-};
-
-// Standard output while the object lives; the buffer outlives it.
-class Capture {
- public:
-  Capture() : bytes_(new platform::ByteArrayOutputStream()) {
-    platform::System::setOut(std::make_shared<platform::PrintStream>(*bytes_, true));
-  }
-  ~Capture() {
-    platform::System::setOut(
-        std::make_shared<platform::PrintStream>(platform::FileOutputStream::forDescriptor(1), true));
-  }
-  std::string text() const { return bytes_->bytes(); }
-
- private:
-  platform::ByteArrayOutputStream* bytes_;
 };
 
 xml::Document auction(const std::string& body) {

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <map>
 
+#include "support/CaptureOut.h"
 #include "AuctionTestSupport.h"
 #include "platform/ByteArrayOutputStream.h"
 #include "platform/Exceptions.h"
@@ -19,6 +20,7 @@
 #include "vtl/Velocity.h"
 #include "xml/SAXReader.h"
 
+using Capture = testsupport::CaptureOut;
 using quorvelauction::common::Auction;
 using quorvelauction::common::Config;
 using quorvelauction::common::GlobalConfig;
@@ -39,22 +41,6 @@ class SizedImages : public quorvelauction::common::ImageHelper {
   }
   std::map<std::string, std::pair<int32_t, int32_t>> sizes;
   std::vector<std::string> asked;
-};
-
-// Standard output while the object lives; the buffer outlives it.
-class Capture {
- public:
-  Capture() : bytes_(new platform::ByteArrayOutputStream()) {
-    platform::System::setOut(std::make_shared<platform::PrintStream>(*bytes_, true));
-  }
-  ~Capture() {
-    platform::System::setOut(
-        std::make_shared<platform::PrintStream>(platform::FileOutputStream::forDescriptor(1), true));
-  }
-  std::string text() const { return bytes_->bytes(); }
-
- private:
-  platform::ByteArrayOutputStream* bytes_;
 };
 
 const std::string kTexts =

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include "support/CaptureOut.h"
 #include "platform/ByteArrayOutputStream.h"
 #include "platform/Exceptions.h"
 #include "platform/File.h"
@@ -11,6 +12,7 @@
 #include "quorvelauction/offline/OfflineImageHelper.h"
 #include "quorvelauction/offline/Server.h"
 
+using Capture = testsupport::CaptureOut;
 using quorvelauction::offline::OfflineImageHelper;
 using quorvelauction::offline::Server;
 
@@ -31,23 +33,6 @@ class OfflineImageHelperTest : public ::testing::Test {
 
   auctiontest::Installation installation;
   OfflineImageHelper helper;
-};
-
-// Everything printed on standard output while the object lives. The
-// buffer outlives the object: a replaced stream stays reachable.
-class Capture {
- public:
-  Capture() : bytes_(new platform::ByteArrayOutputStream()) {
-    platform::System::setOut(std::make_shared<platform::PrintStream>(*bytes_, true));
-  }
-  ~Capture() {
-    platform::System::setOut(
-        std::make_shared<platform::PrintStream>(platform::FileOutputStream::forDescriptor(1), true));
-  }
-  std::string text() const { return bytes_->bytes(); }
-
- private:
-  platform::ByteArrayOutputStream* bytes_;
 };
 
 }  // namespace
