@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string_view>
 
 #include "vtl/Arena.h"
@@ -82,6 +83,13 @@ struct InterpolatedExpr : Expr {
 
 struct ListExpr : Expr {
   Span<Expr*> items;
+  const Value& eval(Renderer& r, Value& scratch) const override;
+};
+
+// A list or range of literals, built once; every evaluation gets a fresh
+// copy, as lists can be changed by their methods.
+struct ConstantListExpr : Expr {
+  std::shared_ptr<const List> items;
   const Value& eval(Renderer& r, Value& scratch) const override;
 };
 

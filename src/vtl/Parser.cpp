@@ -812,8 +812,7 @@ Expr* Parser::parseList() {
   return foldConstant(list);
 }
 
-// A list or range made only of literals is made once, here: templates cannot
-// change a list, so every rendering may share it.
+// A list or range made only of literals has its items made once, here.
 Expr* Parser::foldConstant(Expr* expr) {
   auto literal = [](const Expr* e) { return dynamic_cast<const LiteralExpr*>(e); };
   auto items = std::make_shared<List>();
@@ -836,9 +835,9 @@ Expr* Parser::foldConstant(Expr* expr) {
   } else {
     return expr;
   }
-  auto* folded = arena_.make<LiteralExpr>();
+  auto* folded = arena_.make<ConstantListExpr>();
   folded->offset = expr->offset;
-  folded->value = Value(std::move(items));
+  folded->items = std::move(items);
   return folded;
 }
 

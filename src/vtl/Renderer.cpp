@@ -516,6 +516,11 @@ const Value& ListExpr::eval(Renderer& r, Value& scratch) const {
   return scratch;
 }
 
+const Value& ConstantListExpr::eval(Renderer&, Value& scratch) const {
+  scratch = Value(std::make_shared<List>(*items));
+  return scratch;
+}
+
 const Value& RangeExpr::eval(Renderer& r, Value& scratch) const {
   Value a;
   Value b;
