@@ -31,6 +31,7 @@ class Parser {
     size_t endOffset;
   };
   class Nesting;
+  class SingleLine;
 
   BlockResult parseBlock();
   void emitText(std::vector<Node*>& nodes, size_t from, size_t to);
@@ -41,6 +42,7 @@ class Parser {
 
   Node* parseSet(size_t offset);
   Node* parseIf(size_t offset);
+  const Expr* parseCondition();
   Node* parseForeach(size_t offset);
   Node* parseInclude(size_t offset);
   Node* parseParse(size_t offset);
@@ -80,6 +82,7 @@ class Parser {
   size_t pos_ = 0;
   size_t end_ = 0;
   int depth_ = 0;
+  bool singleLine_ = false;  // line breaks end directive arguments with an error
   TextNode* lastText_ = nullptr;  // the text node emitText made last
   // Variable names, numbered in order of appearance.
   struct SameHash {

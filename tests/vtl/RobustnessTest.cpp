@@ -26,6 +26,23 @@ TEST(BrokenTemplates, UnclosedDirectivesAreParseErrors) {
   }
 }
 
+TEST(BrokenTemplates, WhatTheLanguageDoesNotHaveIsAParseError) {
+  for (const char* text : {
+           // No word operators.
+           "#if($a and $b)x#end", "#if($a or $b)x#end", "#if(not $a)x#end", "#if($n eq 5)x#end",
+           "#if($n ne 5)x#end", "#if($n gt 4)x#end", "#if($n ge 4)x#end", "#if($n lt 4)x#end",
+           "#if($n le 4)x#end",
+           // No commas between directive arguments.
+           "#macro(m, $a)$a#end", "#macro(m $a)$a#end#m('1', '2')", "#include('a', 'b')",
+           // No empty loop body.
+           "#foreach($i in [1..3])#end", "#foreach($i in $l)#* nothing *##end",
+           // Directive arguments stay on one line.
+           "#if($a &&\n $b)x#end", "#set($l = [1,\n 2])", "#foreach($i in\n $l)x#end",
+           "#if(false)#elseif($a\n)x#end"}) {
+    EXPECT_THROW(vtltest::evaluate(text), vtl::ParseErrorException) << text;
+  }
+}
+
 TEST(BrokenTemplates, DeepNestingIsBounded) {
   for (const std::string& text :
        {repeat("#if(true)", 100000) + "x", repeat("#foreach($i in [1])", 5000),
@@ -114,7 +131,7 @@ TEST(RunawayRendering, EndlessMacroRecursionIsBounded) {
 }
 
 TEST(RunawayRendering, HugeRangeIsRefused) {
-  EXPECT_THROW(vtltest::evaluate("#foreach($i in [1..2000000000])#end"), vtl::RenderLimitException);
+  EXPECT_THROW(vtltest::evaluate("#foreach($i in [1..2000000000])x#end"), vtl::RenderLimitException);
   vtl::Context context;
   context.put("big", vtl::Value(2147483647));
   EXPECT_THROW(vtltest::evaluate("#set($r = [-2147483648..$big])", context), vtl::RenderLimitException);
