@@ -155,10 +155,18 @@ struct ParseNode : Node {
   void render(Renderer& r) const override;
 };
 
+struct Macro;
+
+// A call of a macro. The macro is found while parsing, or when the template
+// is parsed to its end (a call written before the definition), or, inside
+// macro bodies, when the call runs. A call with the wrong number of arguments
+// renders nothing.
 struct MacroCallNode : Node {
   std::string_view name;
   Span<Expr*> args;
-  std::string_view literal;  // the call as written, rendered when it cannot run
+  std::string_view literal;  // the call as written, rendered when no macro is found
+  const Macro* macro = nullptr;
+  bool findWhenRun = false;
   void render(Renderer& r) const override;
 };
 

@@ -64,6 +64,7 @@ Parser::Parser(std::shared_ptr<Template> tmpl, MacroTable& macros)
 void Parser::parse() {
   BlockResult top = parseBlock();
   if (top.end != End::kEof) fail(top.endOffset);
+  for (MacroCallNode* use : forwardUses_) use->macro = macros_.find(use->name).get();
   template_->setRoot(top.block);
   template_->setSymbolCount(static_cast<uint32_t>(symbolNames_.size()));
 }
@@ -295,13 +296,8 @@ bool Parser::parseDirective(std::vector<Node*>& nodes, std::string_view word, si
   } else if (word == "macro") {
     parseMacroDefinition(at);
     return false;
-  } else if (macros_.contains(word)) {
-    size_t p = after;
-    while (p < end_ && isBlank(text_[p])) ++p;
-    if (p < end_ && text_[p] == '(') {
-      pos_ = p;
-      node = parseMacroCall(word, at);
-    }
+  } else {
+    node = parseMacroUse(word, at, after);
   }
   if (!node) {
     // Not a directive: the text stays as written.
@@ -627,12 +623,58 @@ void Parser::parseMacroDefinition(size_t offset) {
     macro->parameters.emplace_back(param->root);
   }
   closeParen();
+  ++macroBodies_;
+  struct Leave {
+    int& count;
+    ~Leave() { --count; }
+  } leave{macroBodies_};
   macro->body = parseBody(End::kEnd, offset);
   macro->owner = template_;
   macros_.add(std::move(macro));
 }
 
-Node* Parser::parseMacroCall(std::string_view name, size_t offset) {
+// "#name" that is no directive: a call of a known macro; inside a macro body
+// a call of a macro found when it runs (bodies may call macros defined
+// later); elsewhere "#name" alone, which becomes a call without arguments if
+// the macro is defined by the end of the template, and otherwise stays text.
+Node* Parser::parseMacroUse(std::string_view name, size_t offset, size_t after) {
+  std::shared_ptr<const Macro> known = macros_.find(name);
+  size_t p = after;
+  while (p < end_ && isBlank(text_[p])) ++p;
+  bool paren = p < end_ && text_[p] == '(';
+  if (known && !paren) return nullptr;
+  if (known || (paren && macroBodies_ > 0)) {
+    pos_ = p;
+    MacroCallNode* node = known ? parseMacroCall(name, offset) : tryMacroCall(name, offset);
+    if (node) node->macro = known.get();
+    return node;
+  }
+  auto* node = arena_.make<MacroCallNode>();
+  node->name = name;
+  node->literal = text_.substr(offset, after - offset);
+  if (macroBodies_ > 0) {
+    node->findWhenRun = true;
+  } else {
+    forwardUses_.push_back(node);
+  }
+  return node;
+}
+
+// A call inside a macro body of a macro not known yet: when its arguments
+// do not parse, it is text as written.
+MacroCallNode* Parser::tryMacroCall(std::string_view name, size_t offset) {
+  size_t start = pos_;
+  try {
+    MacroCallNode* node = parseMacroCall(name, offset);
+    node->findWhenRun = true;
+    return node;
+  } catch (const ParseErrorException&) {
+    pos_ = start;
+    return nullptr;
+  }
+}
+
+MacroCallNode* Parser::parseMacroCall(std::string_view name, size_t offset) {
   ++pos_;  // "("
   auto* node = arena_.make<MacroCallNode>();
   node->name = name;

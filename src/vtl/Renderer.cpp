@@ -191,6 +191,42 @@ int Renderer::parameterIndex(std::string_view name) const {
   return -1;
 }
 
+const ReferenceExpr* Renderer::argumentReference(std::string_view name) const {
+  if (!frame_) return nullptr;
+  int i = parameterIndex(name);
+  if (i < 0) return nullptr;
+  return dynamic_cast<const ReferenceExpr*>(frame_->args[i]);
+}
+
+void Renderer::writeLiteral(const ReferenceExpr& ref) {
+  if (!argumentReference(ref.root)) {
+    write(ref.literal);
+    return;
+  }
+  size_t rootAt = static_cast<size_t>(ref.root.data() - ref.literal.data());
+  write(ref.literal.substr(0, rootAt));
+  writeNameAndSteps(ref);
+  if (ref.literal.back() == '}' && rootAt > 1 && ref.literal[rootAt - 1] == '{') write("}");
+}
+
+// The reference from its name on, without a closing brace, the name replaced
+// by the caller's argument where it is a parameter.
+void Renderer::writeNameAndSteps(const ReferenceExpr& ref) {
+  size_t rootAt = static_cast<size_t>(ref.root.data() - ref.literal.data());
+  std::string_view rest = ref.literal.substr(rootAt + ref.root.size());
+  if (!rest.empty() && rest.back() == '}' && rootAt > 1 && ref.literal[rootAt - 1] == '{') {
+    rest.remove_suffix(1);
+  }
+  const ReferenceExpr* arg = argumentReference(ref.root);
+  if (arg) {
+    Restore<Frame*> inCaller(frame_, frame_->caller);
+    writeNameAndSteps(*arg);
+  } else {
+    write(ref.root);
+  }
+  write(rest);
+}
+
 const Value* Renderer::lookup(std::string_view name, size_t hash, uint32_t symbol, Value& scratch) {
   if (frame_) {
     int i = parameterIndex(name);
@@ -353,7 +389,7 @@ void ReferenceNode::render(Renderer& r) const {
     if (!value.isNull()) {
       r.writeValue(value);
     } else if (!ref->quiet) {
-      r.write(ref->literal);
+      r.writeLiteral(*ref);
     }
     return;
   }
@@ -469,12 +505,14 @@ void ParseNode::render(Renderer& r) const {
 }
 
 void MacroCallNode::render(Renderer& r) const {
-  std::shared_ptr<const Macro> macro = r.engine().macros().find(name);
-  if (!macro || macro->parameters.size() != args.size()) {
+  const Macro* found = macro;
+  if (!found && findWhenRun) found = r.engine().macros().find(name).get();
+  if (!found) {
     r.write(literal);
     return;
   }
-  r.callMacro(*macro, args);
+  if (found->parameters.size() != args.size()) return;
+  r.callMacro(*found, args);
 }
 
 // ---- expressions ----

@@ -96,10 +96,22 @@ TEST(Directives, IfForeachSetAndMacros) {
       {"#set($l = [$name, 1, [2], true, []])$l", "[Joe, 1, [2], true, []]"},
       {"#set($r = [$n..2])$r $r.size()", "[5, 4, 3, 2] 4"},
       {"#set($x = 1)#set($x = $nope)$x|#set($x = $name.nosuch())$x", "1|1"},
-      {"#macro(m $a)[$a]#end#m($name)#m('x') #m(1 2)", "[Joe][x] #m(1 2)"},
+      // A call with the wrong number of arguments renders nothing.
+      {"#macro(m $a)[$a]#end#m($name)#m('x') #m(1 2)|#m()|", "[Joe][x] ||"},
       {"#macro(inc $v)#set($v = 2)#end#set($c = 1)#inc($c)$c", "2"},
       {"#macro(show $v)$v$v#end#set($c = 1)#show(\"$c #set($c = $c + 1)\")", "12"},
-      {"#m2()#macro(m2)x#end#m2()", "#m2()x"},
+      // Before its definition the name alone is a call; "()" stays text.
+      {"#m2()#macro(m2)x#end#m2()", "x()x"},
+      {"#m3('a')|#macro(m3 $v)<$v>#end#m3('b')|#nomacro()", "('a')|<b>|#nomacro()"},
+      // The first definition holds.
+      {"#macro(d)1#end#macro(d)2#end#d()", "1"},
+      // A macro may call itself and macros defined after it.
+      {"#macro(down $n)$n#if($n > 0)#set($k = $n - 1)#down($k)#end#end#down(3)", "3210"},
+      {"#macro(outer)[#inner('x')]#end#macro(inner $v)$v$v#end#outer()", "[xx]"},
+      {"#macro(body)#later($name $name)#end#body()", "#later($name $name)"},
+      // A null argument shows as the caller wrote it.
+      {"#macro(show $v)[$v|$v.length()|${v}|$!v]#end#show($nothing)#show($nothing.x)",
+       "[$nothing|$nothing.length()|${nothing}|][$nothing.x|$nothing.x.length()|${nothing.x}|]"},
       {"#foo(1) #{bar} # #5 #", "#foo(1) #{bar} # #5 #"},
       {"a#stop b #if(", "a"},
   });
