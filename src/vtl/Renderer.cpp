@@ -488,12 +488,9 @@ void ParseNode::render(Renderer& r) const {
   if (v.isNull()) return;
   std::string templateName = v.toString();
   Engine& engine = r.engine();
-  // The stack holds the outermost template too.
-  if (r.parseDepth() >= engine.maxParseDepth()) {
-    throw RenderLimitException("#parse of " + templateName + " in " + r.currentTemplate().getName() +
-                               ": more than " + std::to_string(engine.maxParseDepth()) +
-                               " templates nested");
-  }
+  // The stack holds the outermost template too. Deeper, the #parse is
+  // skipped and the page goes on.
+  if (r.parseDepth() >= engine.maxParseDepth()) return;
   r.enterBlock();
   struct Leave {
     Renderer& r;
