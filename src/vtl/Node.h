@@ -30,6 +30,9 @@ struct Expr {
   // The value, either stored in scratch or living elsewhere (a context
   // value); valid until the context changes.
   virtual const Value& eval(Renderer& r, Value& scratch) const = 0;
+  // The items of a list that is the same at every evaluation, for a reader
+  // that cannot change it; nullptr for any other expression.
+  virtual const List* constantItems() const { return nullptr; }
 };
 
 struct Block : Node {
@@ -91,6 +94,7 @@ struct ListExpr : Expr {
 struct ConstantListExpr : Expr {
   std::shared_ptr<const List> items;
   const Value& eval(Renderer& r, Value& scratch) const override;
+  const List* constantItems() const override { return items.get(); }
 };
 
 struct RangeExpr : Expr {

@@ -440,10 +440,16 @@ void IfNode::render(Renderer& r) const {
 }
 
 void ForeachNode::render(Renderer& r) const {
-  Value scratch;
-  const Value& target = items->eval(r, scratch);
-  if (!target.isList()) return;
-  std::shared_ptr<List> list = target.asList();
+  // A literal list is walked where it is: the loop cannot reach it.
+  const List* list = items->constantItems();
+  std::shared_ptr<List> held;
+  if (!list) {
+    Value scratch;
+    const Value& target = items->eval(r, scratch);
+    if (!target.isList()) return;
+    held = target.asList();
+    list = held.get();
+  }
   const std::string& counter = r.engine().counterName();
   size_t counterHash = r.engine().counterHash();
   Value saved;
