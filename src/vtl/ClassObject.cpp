@@ -9,6 +9,11 @@ bool ClassObject::invoke(std::string_view name, std::span<const Value> args, Val
     result = Value(name_);
     return true;
   }
+  if (name == "getSimpleName" && args.empty()) {
+    size_t dot = name_.rfind('.');
+    result = Value(dot == std::string::npos ? name_ : name_.substr(dot + 1));
+    return true;
+  }
   return false;
 }
 

@@ -5,7 +5,7 @@ namespace vtl {
 void MacroTable::add(std::shared_ptr<const Macro> macro) {
   std::lock_guard<std::mutex> lock(mutex_);
   std::string name = macro->name;
-  macros_[name] = std::move(macro);
+  macros_.emplace(std::move(name), std::move(macro));
 }
 
 std::shared_ptr<const Macro> MacroTable::find(std::string_view name) const {

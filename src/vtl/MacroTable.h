@@ -12,8 +12,10 @@ namespace vtl {
 
 // The macros known to one engine. As the template language defines it, a
 // macro is registered while the template defining it is parsed and is then
-// known to every template parsed later; a later definition of the same name
-// replaces the earlier one. Safe to use from several threads.
+// known to every template parsed later. The first definition of a name holds:
+// a later one (also one of a template over the macro library) is ignored, so
+// a macro once found stays valid for the table's life. Safe to use from
+// several threads.
 class MacroTable {
  public:
   void add(std::shared_ptr<const Macro> macro);

@@ -1,5 +1,8 @@
 #include "vtl/Methods.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cwctype>
 #include <memory>
 
 #include "platform/Exceptions.h"
@@ -122,12 +125,74 @@ Value bytesOf(const std::string& s) {
   return Value(std::move(list));
 }
 
+// Java's String.hashCode: over the UTF-16 units, wrapping.
+int32_t hashOf(const std::string& s) {
+  Units units(s);
+  uint32_t hash = 0;
+  for (int32_t i = 0; i < units.length(); ++i) hash = hash * 31 + units.at(i);
+  return static_cast<int32_t>(hash);
+}
+
+char16_t foldCase(char16_t c) {
+  if (c < 0x80) return static_cast<char16_t>(std::tolower(std::toupper(c)));
+  return static_cast<char16_t>(std::towlower(std::towupper(c)));
+}
+
+int32_t compareIgnoringCase(const std::string& a, const std::string& b) {
+  Units x(a);
+  Units y(b);
+  int32_t n = std::min(x.length(), y.length());
+  for (int32_t i = 0; i < n; ++i) {
+    char16_t c = foldCase(x.at(i));
+    char16_t d = foldCase(y.at(i));
+    if (c != d) return static_cast<int32_t>(c) - static_cast<int32_t>(d);
+  }
+  return x.length() - y.length();
+}
+
+int32_t codePointAt(const std::string& s, int32_t i) {
+  Units units(s);
+  if (i < 0 || i >= units.length()) outOfRange(i);
+  char16_t high = units.at(i);
+  if (high >= 0xD800 && high <= 0xDBFF && i + 1 < units.length()) {
+    char16_t low = units.at(i + 1);
+    if (low >= 0xDC00 && low <= 0xDFFF) return 0x10000 + ((high - 0xD800) << 10) + (low - 0xDC00);
+  }
+  return high;
+}
+
+bool startsWithAt(const std::string& s, const std::string& prefix, int32_t offset) {
+  Units units(s);
+  Units head(prefix);
+  if (offset < 0 || offset > units.length() - head.length()) return false;
+  for (int32_t i = 0; i < head.length(); ++i) {
+    if (units.at(offset + i) != head.at(i)) return false;
+  }
+  return true;
+}
+
+Value charsOf(const std::string& s) {
+  Units units(s);
+  auto list = std::make_shared<List>();
+  list->arrayClass = "[C";
+  for (int32_t i = 0; i < units.length(); ++i) {
+    list->items.emplace_back(std::make_shared<CharacterObject>(units.at(i)));
+  }
+  return Value(std::move(list));
+}
+
 bool stringMethod(const std::string& s, std::string_view name, std::span<const Value> args,
                   Value& result) {
   size_t argc = args.size();
   auto intArg = [&](size_t i) { return args[i].isInt(); };
   if (argc == 0) {
-    if (name == "length") {
+    if (name == "hashCode") {
+      result = Value(hashOf(s));
+    } else if (name == "isEmpty") {
+      result = Value(s.empty());
+    } else if (name == "toCharArray") {
+      result = charsOf(s);
+    } else if (name == "length") {
       result = Value(static_cast<int32_t>(Strings::utf16Length(s)));
     } else if (name == "toUpperCase") {
       result = Value(Strings::toUpperCase(s));
@@ -163,6 +228,23 @@ bool stringMethod(const std::string& s, std::string_view name, std::span<const V
     } else {
       result = Value(lastIndexOf(units, needle, argc == 2 ? args[1].asInt() : units.length()));
     }
+    return true;
+  }
+  if (name == "codePointAt" && argc == 1 && intArg(0)) {
+    result = Value(codePointAt(s, args[0].asInt()));
+    return true;
+  }
+  if (name == "startsWith" && argc == 2 && intArg(1)) {
+    const std::string* prefix = textArg(args, 0);
+    if (!prefix) return false;
+    result = Value(startsWithAt(s, *prefix, args[1].asInt()));
+    return true;
+  }
+  if ((name == "contains" || name == "compareToIgnoreCase") && argc == 1) {
+    const std::string* arg = textArg(args, 0);
+    if (!arg) return false;
+    result = name == "contains" ? Value(s.find(*arg) != std::string::npos)
+                                : Value(compareIgnoringCase(s, *arg));
     return true;
   }
   if (name == "charAt" && argc == 1 && intArg(0)) {
@@ -222,23 +304,64 @@ bool stringMethod(const std::string& s, std::string_view name, std::span<const V
 }
 
 bool intMethod(int32_t i, std::string_view name, std::span<const Value> args, Value& result) {
-  if (name == "intValue" && args.empty()) {
-    result = Value(i);
+  if (args.empty()) {
+    if (name == "intValue" || name == "longValue" || name == "hashCode") {
+      result = Value(i);
+    } else if (name == "doubleValue") {
+      result = Value(std::to_string(i) + ".0");
+    } else {
+      return false;
+    }
+    return true;
+  }
+  if (name == "compareTo" && args.size() == 1) {
+    if (args[0].isNull()) throw platform::NullPointerException("null");
+    if (!args[0].isInt()) return false;
+    int32_t other = args[0].asInt();
+    result = Value(i < other ? -1 : (i == other ? 0 : 1));
     return true;
   }
   return false;
 }
 
 bool boolMethod(bool b, std::string_view name, std::span<const Value> args, Value& result) {
-  if (name == "booleanValue" && args.empty()) {
+  if (!args.empty()) return false;
+  if (name == "booleanValue") {
     result = Value(b);
-    return true;
+  } else if (name == "hashCode") {
+    result = Value(b ? 1231 : 1237);
+  } else {
+    return false;
   }
-  return false;
+  return true;
 }
 
-bool listMethod(const List& list, std::string_view name, std::span<const Value> args,
-                Value& result) {
+int32_t indexIn(const List& list, const Value& item) {
+  for (size_t i = 0; i < list.items.size(); ++i) {
+    if (list.items[i].equals(item)) return static_cast<int32_t>(i);
+  }
+  return -1;
+}
+
+Value subList(const List& list, const Value& from, const Value& to) {
+  int32_t begin = from.asInt();
+  int32_t end = to.asInt();
+  int32_t size = static_cast<int32_t>(list.items.size());
+  if (begin < 0) throw platform::IndexOutOfBoundsException("fromIndex = " + std::to_string(begin));
+  if (end > size) throw platform::IndexOutOfBoundsException("toIndex = " + std::to_string(end));
+  if (begin > end) {
+    throw platform::IllegalArgumentException("fromIndex(" + std::to_string(begin) +
+                                             ") > toIndex(" + std::to_string(end) + ")");
+  }
+  // A copy, not a view: templates see the same items.
+  auto part = std::make_shared<List>();
+  part->items.assign(list.items.begin() + begin, list.items.begin() + end);
+  return Value(std::move(part));
+}
+
+bool listMethod(List& list, std::string_view name, std::span<const Value> args, Value& result) {
+  // Arrays have no methods of their own.
+  if (list.isArray()) return false;
   if (args.empty()) {
     if (name == "size") {
       result = Value(static_cast<int32_t>(list.items.size()));
@@ -249,7 +372,20 @@ bool listMethod(const List& list, std::string_view name, std::span<const Value> 
     }
     return true;
   }
+  if (name == "subList" && args.size() == 2 && args[0].isInt() && args[1].isInt()) {
+    result = subList(list, args[0], args[1]);
+    return true;
+  }
   if (args.size() != 1) return false;
+  if (name == "add") {
+    list.items.push_back(args[0]);
+    result = Value(true);
+    return true;
+  }
+  if (name == "indexOf") {
+    result = Value(indexIn(list, args[0]));
+    return true;
+  }
   if (name == "get") {
     if (!args[0].isInt()) return false;
     int32_t i = args[0].asInt();

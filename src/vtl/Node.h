@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string_view>
 
 #include "vtl/Arena.h"
@@ -29,6 +30,9 @@ struct Expr {
   // The value, either stored in scratch or living elsewhere (a context
   // value); valid until the context changes.
   virtual const Value& eval(Renderer& r, Value& scratch) const = 0;
+  // The items of a list that is the same at every evaluation, for a reader
+  // that cannot change it; nullptr for any other expression.
+  virtual const List* constantItems() const { return nullptr; }
 };
 
 struct Block : Node {
@@ -83,6 +87,14 @@ struct InterpolatedExpr : Expr {
 struct ListExpr : Expr {
   Span<Expr*> items;
   const Value& eval(Renderer& r, Value& scratch) const override;
+};
+
+// A list or range of literals, built once; every evaluation gets a fresh
+// copy, as lists can be changed by their methods.
+struct ConstantListExpr : Expr {
+  std::shared_ptr<const List> items;
+  const Value& eval(Renderer& r, Value& scratch) const override;
+  const List* constantItems() const override { return items.get(); }
 };
 
 struct RangeExpr : Expr {
@@ -147,10 +159,18 @@ struct ParseNode : Node {
   void render(Renderer& r) const override;
 };
 
+struct Macro;
+
+// A call of a macro. The macro is found while parsing, or when the template
+// is parsed to its end (a call written before the definition), or, inside
+// macro bodies, when the call runs. A call with the wrong number of arguments
+// renders nothing.
 struct MacroCallNode : Node {
   std::string_view name;
   Span<Expr*> args;
-  std::string_view literal;  // the call as written, rendered when it cannot run
+  std::string_view literal;  // the call as written, rendered when no macro is found
+  const Macro* macro = nullptr;
+  bool findWhenRun = false;
   void render(Renderer& r) const override;
 };
 

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <charconv>
+#include <utility>
 
 #include "vtl/Exceptions.h"
 
@@ -28,6 +29,18 @@ bool isDirectiveWord(std::string_view w) {
 
 }  // namespace
 
+// While it lives, a line break inside directive parentheses is an error.
+class Parser::SingleLine {
+ public:
+  SingleLine(Parser& parser, bool on) : parser_(parser), saved_(std::exchange(parser.singleLine_, on)) {}
+  ~SingleLine() { end(); }
+  void end() { parser_.singleLine_ = saved_; }
+
+ private:
+  Parser& parser_;
+  bool saved_;
+};
+
 class Parser::Nesting {
  public:
   Nesting(Parser& parser, size_t offset) : parser_(parser) {
@@ -51,6 +64,7 @@ Parser::Parser(std::shared_ptr<Template> tmpl, MacroTable& macros)
 void Parser::parse() {
   BlockResult top = parseBlock();
   if (top.end != End::kEof) fail(top.endOffset);
+  for (MacroCallNode* use : forwardUses_) use->macro = macros_.find(use->name).get();
   template_->setRoot(top.block);
   template_->setSymbolCount(static_cast<uint32_t>(symbolNames_.size()));
 }
@@ -137,6 +151,12 @@ Parser::BlockResult Parser::parseBlock() {
         node->offset = static_cast<uint32_t>(at);
         node->ref = ref;
         nodes.push_back(node);
+        // A #set written right after an informal reference is plain text.
+        if (ref->literal.back() != '}' && lookingAtSet(pos_)) {
+          size_t word = text_[pos_ + 1] == '{' ? 6 : 4;
+          emitText(nodes, pos_, pos_ + word);
+          pos_ += word;
+        }
       } else {
         emitText(nodes, at, at + 1);
         pos_ = at + 1;
@@ -276,13 +296,8 @@ bool Parser::parseDirective(std::vector<Node*>& nodes, std::string_view word, si
   } else if (word == "macro") {
     parseMacroDefinition(at);
     return false;
-  } else if (macros_.contains(word)) {
-    size_t p = after;
-    while (p < end_ && isBlank(text_[p])) ++p;
-    if (p < end_ && text_[p] == '(') {
-      pos_ = p;
-      node = parseMacroCall(word, at);
-    }
+  } else {
+    node = parseMacroUse(word, at, after);
   }
   if (!node) {
     // Not a directive: the text stays as written.
@@ -327,6 +342,12 @@ void Parser::parseBackslashes(std::vector<Node*>& nodes) {
     if (valid && formal) {
       valid = wordStop < end_ && text_[wordStop] == '}';
       after = wordStop + 1;
+      if (valid) {
+        // A backslash does not escape the braced form; all of it is text.
+        emitText(nodes, start, after);
+        pos_ = after;
+        return;
+      }
     }
     std::string_view word = text_.substr(wordStart, wordStop - wordStart);
     if (valid && (isDirectiveWord(word) || macros_.contains(word))) {
@@ -431,7 +452,10 @@ const ReferenceExpr* Parser::parseReference(size_t offset) {
 // ---- directives ----
 
 void Parser::skipSpace() {
-  while (pos_ < end_ && isSpace(text_[pos_])) ++pos_;
+  while (pos_ < end_ && isSpace(text_[pos_])) {
+    if (singleLine_ && (text_[pos_] == '\n' || text_[pos_] == '\r')) fail(pos_);
+    ++pos_;
+  }
 }
 
 void Parser::skipBlanks() {
@@ -481,6 +505,7 @@ const Block* Parser::parseBody(End expected, size_t directiveOffset) {
 
 Node* Parser::parseSet(size_t offset) {
   openParen(offset);
+  SingleLine line(*this, true);
   skipSpace();
   size_t at = pos_;
   if (at >= end_ || text_[at] != '$') fail(at);
@@ -500,8 +525,7 @@ Node* Parser::parseIf(size_t offset) {
   auto* node = arena_.make<IfNode>();
   std::vector<IfBranch> branches;
   openParen(offset);
-  const Expr* condition = parseExpression();
-  closeParen();
+  const Expr* condition = parseCondition();
   while (true) {
     BlockResult body = parseBlock();
     branches.push_back(IfBranch{condition, body.block});
@@ -512,15 +536,23 @@ Node* Parser::parseIf(size_t offset) {
       break;
     }
     openParen(body.endOffset);  // #elseif
-    condition = parseExpression();
-    closeParen();
+    condition = parseCondition();
   }
   node->branches = arena_.copy(branches);
   return node;
 }
 
+// The condition of #if or #elseif and its ")".
+const Expr* Parser::parseCondition() {
+  SingleLine line(*this, true);
+  const Expr* condition = parseExpression();
+  closeParen();
+  return condition;
+}
+
 Node* Parser::parseForeach(size_t offset) {
   openParen(offset);
+  SingleLine line(*this, true);
   skipSpace();
   size_t at = pos_;
   if (at >= end_ || text_[at] != '$') fail(at);
@@ -536,20 +568,18 @@ Node* Parser::parseForeach(size_t offset) {
   skipSpace();
   node->items = parsePrimary();
   closeParen();
+  line.end();
   node->body = parseBody(End::kEnd, offset);
+  if (node->body->children.empty()) fail(offset, "#foreach with an empty body");
   return node;
 }
 
-// Arguments of #include, #parse and macro calls: values separated by blanks
-// or commas, up to the closing ")".
+// Arguments of #include, #parse and macro calls: values separated by white
+// space (not commas), up to the closing ")".
 std::vector<Expr*> Parser::parseArguments() {
   std::vector<Expr*> args;
   while (true) {
     skipSpace();
-    if (pos_ < end_ && text_[pos_] == ',') {
-      ++pos_;
-      continue;
-    }
     if (pos_ >= end_) fail(end_);
     if (text_[pos_] == ')') break;
     args.push_back(parsePrimary());
@@ -585,10 +615,6 @@ void Parser::parseMacroDefinition(size_t offset) {
   pos_ = nameStop;
   while (true) {
     skipSpace();
-    if (pos_ < end_ && text_[pos_] == ',') {
-      ++pos_;
-      continue;
-    }
     if (pos_ >= end_) fail(end_);
     if (text_[pos_] == ')') break;
     size_t at = pos_;
@@ -597,12 +623,58 @@ void Parser::parseMacroDefinition(size_t offset) {
     macro->parameters.emplace_back(param->root);
   }
   closeParen();
+  ++macroBodies_;
+  struct Leave {
+    int& count;
+    ~Leave() { --count; }
+  } leave{macroBodies_};
   macro->body = parseBody(End::kEnd, offset);
   macro->owner = template_;
   macros_.add(std::move(macro));
 }
 
-Node* Parser::parseMacroCall(std::string_view name, size_t offset) {
+// "#name" that is no directive: a call of a known macro; inside a macro body
+// a call of a macro found when it runs (bodies may call macros defined
+// later); elsewhere "#name" alone, which becomes a call without arguments if
+// the macro is defined by the end of the template, and otherwise stays text.
+Node* Parser::parseMacroUse(std::string_view name, size_t offset, size_t after) {
+  std::shared_ptr<const Macro> known = macros_.find(name);
+  size_t p = after;
+  while (p < end_ && isBlank(text_[p])) ++p;
+  bool paren = p < end_ && text_[p] == '(';
+  if (known && !paren) return nullptr;
+  if (known || (paren && macroBodies_ > 0)) {
+    pos_ = p;
+    MacroCallNode* node = known ? parseMacroCall(name, offset) : tryMacroCall(name, offset);
+    if (node) node->macro = known.get();
+    return node;
+  }
+  auto* node = arena_.make<MacroCallNode>();
+  node->name = name;
+  node->literal = text_.substr(offset, after - offset);
+  if (macroBodies_ > 0) {
+    node->findWhenRun = true;
+  } else {
+    forwardUses_.push_back(node);
+  }
+  return node;
+}
+
+// A call inside a macro body of a macro not known yet: when its arguments
+// do not parse, it is text as written.
+MacroCallNode* Parser::tryMacroCall(std::string_view name, size_t offset) {
+  size_t start = pos_;
+  try {
+    MacroCallNode* node = parseMacroCall(name, offset);
+    node->findWhenRun = true;
+    return node;
+  } catch (const ParseErrorException&) {
+    pos_ = start;
+    return nullptr;
+  }
+}
+
+MacroCallNode* Parser::parseMacroCall(std::string_view name, size_t offset) {
   ++pos_;  // "("
   auto* node = arena_.make<MacroCallNode>();
   node->name = name;
@@ -646,27 +718,19 @@ bool Parser::matchOperator(int level, BinaryOp& op) {
   switch (level) {
     case 0:
       if (c == '|' && d == '|') return take(2, BinaryOp::kOr);
-      if (atWord("or")) return take(2, BinaryOp::kOr);
       return false;
     case 1:
       if (c == '&' && d == '&') return take(2, BinaryOp::kAnd);
-      if (atWord("and")) return take(3, BinaryOp::kAnd);
       return false;
     case 2:
       if (c == '=' && d == '=') return take(2, BinaryOp::kEq);
       if (c == '!' && d == '=') return take(2, BinaryOp::kNe);
-      if (atWord("eq")) return take(2, BinaryOp::kEq);
-      if (atWord("ne")) return take(2, BinaryOp::kNe);
       return false;
     case 3:
       if (c == '<' && d == '=') return take(2, BinaryOp::kLe);
       if (c == '>' && d == '=') return take(2, BinaryOp::kGe);
       if (c == '<') return take(1, BinaryOp::kLt);
       if (c == '>') return take(1, BinaryOp::kGt);
-      if (atWord("lt")) return take(2, BinaryOp::kLt);
-      if (atWord("gt")) return take(2, BinaryOp::kGt);
-      if (atWord("le")) return take(2, BinaryOp::kLe);
-      if (atWord("ge")) return take(2, BinaryOp::kGe);
       return false;
     case 4:
       if (c == '+') return take(1, BinaryOp::kAdd);
@@ -686,9 +750,9 @@ Expr* Parser::parseUnary() {
   skipSpace();
   size_t at = pos_;
   bool bang = at < end_ && text_[at] == '!' && !(at + 1 < end_ && text_[at + 1] == '=');
-  if (bang || atWord("not")) {
+  if (bang) {
     Nesting nesting(*this, at);
-    pos_ += bang ? 1 : 3;
+    ++pos_;
     auto* node = arena_.make<NotExpr>();
     node->offset = static_cast<uint32_t>(at);
     node->operand = parseUnary();
@@ -752,6 +816,7 @@ Expr* Parser::parseString() {
   size_t after = pos_;
   pos_ = at + 1;
   end_ = p;
+  SingleLine free(*this, false);
   BlockResult body = parseBlock();
   if (body.end != End::kEof) fail(body.endOffset);
   end_ = savedEnd;
@@ -812,8 +877,7 @@ Expr* Parser::parseList() {
   return foldConstant(list);
 }
 
-// A list or range made only of literals is made once, here: templates cannot
-// change a list, so every rendering may share it.
+// A list or range made only of literals has its items made once, here.
 Expr* Parser::foldConstant(Expr* expr) {
   auto literal = [](const Expr* e) { return dynamic_cast<const LiteralExpr*>(e); };
   auto items = std::make_shared<List>();
@@ -836,9 +900,9 @@ Expr* Parser::foldConstant(Expr* expr) {
   } else {
     return expr;
   }
-  auto* folded = arena_.make<LiteralExpr>();
+  auto* folded = arena_.make<ConstantListExpr>();
   folded->offset = expr->offset;
-  folded->value = Value(std::move(items));
+  folded->items = std::move(items);
   return folded;
 }
 

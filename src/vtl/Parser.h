@@ -31,6 +31,7 @@ class Parser {
     size_t endOffset;
   };
   class Nesting;
+  class SingleLine;
 
   BlockResult parseBlock();
   void emitText(std::vector<Node*>& nodes, size_t from, size_t to);
@@ -41,11 +42,14 @@ class Parser {
 
   Node* parseSet(size_t offset);
   Node* parseIf(size_t offset);
+  const Expr* parseCondition();
   Node* parseForeach(size_t offset);
   Node* parseInclude(size_t offset);
   Node* parseParse(size_t offset);
   void parseMacroDefinition(size_t offset);
-  Node* parseMacroCall(std::string_view name, size_t offset);
+  Node* parseMacroUse(std::string_view name, size_t offset, size_t after);
+  MacroCallNode* tryMacroCall(std::string_view name, size_t offset);
+  MacroCallNode* parseMacroCall(std::string_view name, size_t offset);
   const Block* parseBody(End expected, size_t directiveOffset);
   std::vector<Expr*> parseArguments();
 
@@ -80,6 +84,9 @@ class Parser {
   size_t pos_ = 0;
   size_t end_ = 0;
   int depth_ = 0;
+  bool singleLine_ = false;
+  int macroBodies_ = 0;  // macro definitions being parsed
+  std::vector<MacroCallNode*> forwardUses_;  // "#name" of no macro known yet  // line breaks end directive arguments with an error
   TextNode* lastText_ = nullptr;  // the text node emitText made last
   // Variable names, numbered in order of appearance.
   struct SameHash {

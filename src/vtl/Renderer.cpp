@@ -191,6 +191,42 @@ int Renderer::parameterIndex(std::string_view name) const {
   return -1;
 }
 
+const ReferenceExpr* Renderer::argumentReference(std::string_view name) const {
+  if (!frame_) return nullptr;
+  int i = parameterIndex(name);
+  if (i < 0) return nullptr;
+  return dynamic_cast<const ReferenceExpr*>(frame_->args[i]);
+}
+
+void Renderer::writeLiteral(const ReferenceExpr& ref) {
+  if (!argumentReference(ref.root)) {
+    write(ref.literal);
+    return;
+  }
+  size_t rootAt = static_cast<size_t>(ref.root.data() - ref.literal.data());
+  write(ref.literal.substr(0, rootAt));
+  writeNameAndSteps(ref);
+  if (ref.literal.back() == '}' && rootAt > 1 && ref.literal[rootAt - 1] == '{') write("}");
+}
+
+// The reference from its name on, without a closing brace, the name replaced
+// by the caller's argument where it is a parameter.
+void Renderer::writeNameAndSteps(const ReferenceExpr& ref) {
+  size_t rootAt = static_cast<size_t>(ref.root.data() - ref.literal.data());
+  std::string_view rest = ref.literal.substr(rootAt + ref.root.size());
+  if (!rest.empty() && rest.back() == '}' && rootAt > 1 && ref.literal[rootAt - 1] == '{') {
+    rest.remove_suffix(1);
+  }
+  const ReferenceExpr* arg = argumentReference(ref.root);
+  if (arg) {
+    Restore<Frame*> inCaller(frame_, frame_->caller);
+    writeNameAndSteps(*arg);
+  } else {
+    write(ref.root);
+  }
+  write(rest);
+}
+
 const Value* Renderer::lookup(std::string_view name, size_t hash, uint32_t symbol, Value& scratch) {
   if (frame_) {
     int i = parameterIndex(name);
@@ -353,7 +389,7 @@ void ReferenceNode::render(Renderer& r) const {
     if (!value.isNull()) {
       r.writeValue(value);
     } else if (!ref->quiet) {
-      r.write(ref->literal);
+      r.writeLiteral(*ref);
     }
     return;
   }
@@ -404,10 +440,16 @@ void IfNode::render(Renderer& r) const {
 }
 
 void ForeachNode::render(Renderer& r) const {
-  Value scratch;
-  const Value& target = items->eval(r, scratch);
-  if (!target.isList()) return;
-  std::shared_ptr<List> list = target.asList();
+  // A literal list is walked where it is: the loop cannot reach it.
+  const List* list = items->constantItems();
+  std::shared_ptr<List> held;
+  if (!list) {
+    Value scratch;
+    const Value& target = items->eval(r, scratch);
+    if (!target.isList()) return;
+    held = target.asList();
+    list = held.get();
+  }
   const std::string& counter = r.engine().counterName();
   size_t counterHash = r.engine().counterHash();
   Value saved;
@@ -452,12 +494,9 @@ void ParseNode::render(Renderer& r) const {
   if (v.isNull()) return;
   std::string templateName = v.toString();
   Engine& engine = r.engine();
-  // The stack holds the outermost template too.
-  if (r.parseDepth() >= engine.maxParseDepth()) {
-    throw RenderLimitException("#parse of " + templateName + " in " + r.currentTemplate().getName() +
-                               ": more than " + std::to_string(engine.maxParseDepth()) +
-                               " templates nested");
-  }
+  // The stack holds the outermost template too. Deeper, the #parse is
+  // skipped and the page goes on.
+  if (r.parseDepth() >= engine.maxParseDepth()) return;
   r.enterBlock();
   struct Leave {
     Renderer& r;
@@ -469,12 +508,14 @@ void ParseNode::render(Renderer& r) const {
 }
 
 void MacroCallNode::render(Renderer& r) const {
-  std::shared_ptr<const Macro> macro = r.engine().macros().find(name);
-  if (!macro || macro->parameters.size() != args.size()) {
+  const Macro* found = macro;
+  if (!found && findWhenRun) found = r.engine().macros().find(name).get();
+  if (!found) {
     r.write(literal);
     return;
   }
-  r.callMacro(*macro, args);
+  if (found->parameters.size() != args.size()) return;
+  r.callMacro(*found, args);
 }
 
 // ---- expressions ----
@@ -513,6 +554,11 @@ const Value& ListExpr::eval(Renderer& r, Value& scratch) const {
     list->items.push_back(item->eval(r, s));
   }
   scratch = Value(std::move(list));
+  return scratch;
+}
+
+const Value& ConstantListExpr::eval(Renderer&, Value& scratch) const {
+  scratch = Value(std::make_shared<List>(*items));
   return scratch;
 }
 

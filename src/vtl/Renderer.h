@@ -30,6 +30,9 @@ class Renderer {
   Engine& engine() { return engine_; }
   void write(std::string_view text) { out_->append(text); }
   void writeValue(const Value& value) { value.appendTo(*out_); }
+  // A reference without a value, as written; inside a macro a parameter
+  // shows as the caller's reference it stands for.
+  void writeLiteral(const ReferenceExpr& ref);
 
   // Variable access through the macro call under way: a macro parameter
   // stands for the caller's argument expression.
@@ -71,6 +74,8 @@ class Renderer {
     std::vector<std::pair<std::string, Value>> locals;
   };
   int parameterIndex(std::string_view name) const;
+  const ReferenceExpr* argumentReference(std::string_view name) const;
+  void writeNameAndSteps(const ReferenceExpr& ref);
   Value& cellOf(std::string_view name, size_t hash, uint32_t symbol);
   SymbolCache* acquireCache(const Template& tmpl);
   void releaseCache(SymbolCache* cache);

@@ -11,6 +11,8 @@ bool XmlDocumentObject::invoke(std::string_view name, std::span<const Value> arg
     result = XmlValues::of(document_.getRootElement());
   } else if (name == "asXML") {
     result = Value(document_.asXML());
+  } else if (name == "nodeCount") {
+    result = Value(document_.getRootElement() ? 1 : 0);
   } else if (name == "getName") {
     result = Value();
   } else {

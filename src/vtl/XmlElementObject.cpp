@@ -4,6 +4,7 @@
 
 #include "vtl/Value.h"
 #include "vtl/XmlAttributeObject.h"
+#include "vtl/XmlContent.h"
 #include "vtl/XmlValues.h"
 
 namespace vtl {
@@ -16,6 +17,19 @@ Value listOf(const Handles& handles) {
   list->items.reserve(handles.size());
   for (const auto& handle : handles) list->items.push_back(XmlValues::of(handle));
   return Value(std::move(list));
+}
+
+// "/shop/item": the qualified names from the root down.
+std::string pathOf(const xml::Element& element) {
+  std::string path;
+  for (xml::Element e = element; e; e = e.getParent()) path = "/" + e.getQualifiedName() + path;
+  return path;
+}
+
+Value childText(const xml::Element& element, const std::string& name, bool trim) {
+  xml::Element child = element.element(name);
+  if (!child) return Value();
+  return Value(trim ? child.getTextTrim() : child.getText());
 }
 
 }  // namespace
@@ -42,6 +56,22 @@ bool XmlElementObject::invoke(std::string_view name, std::span<const Value> args
       result = listOf(element_.elements());
     } else if (name == "getDocument") {
       result = XmlValues::of(element_.getDocument());
+    } else if (name == "getNamespaceURI") {
+      result = Value(element_.getNamespaceURI());
+    } else if (name == "getNamespacePrefix") {
+      result = Value(element_.getNamespacePrefix());
+    } else if (name == "getPath") {
+      result = Value(pathOf(element_));
+    } else if (name == "isRootElement") {
+      result = Value(element_.isRootElement());
+    } else if (name == "isTextOnly") {
+      result = Value(element_.elements().empty());
+    } else if (name == "hasContent") {
+      result = Value(XmlContent(element_.asXML()).nodeCount() > 0);
+    } else if (name == "nodeCount") {
+      result = Value(static_cast<int32_t>(XmlContent(element_.asXML()).nodeCount()));
+    } else if (name == "getStringValue") {
+      result = Value(XmlContent(element_.asXML()).stringValue());
     } else {
       return false;
     }
@@ -58,6 +88,8 @@ bool XmlElementObject::invoke(std::string_view name, std::span<const Value> args
       result = Value(element_.attributeValue(key));
     } else if (name == "attribute") {
       result = XmlValues::of(element_.attribute(key));
+    } else if (name == "elementText" || name == "elementTextTrim") {
+      result = childText(element_, key, name == "elementTextTrim");
     } else {
       return false;
     }

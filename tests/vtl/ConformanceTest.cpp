@@ -13,23 +13,34 @@
 
 namespace {
 
+const char* const kSets[] = {"vtl", "vtl2"};
+
+// Each entry is "set/case", relative to the conformance folder.
 std::vector<std::string> caseNames() {
   std::vector<std::string> names;
-  std::error_code error;
-  for (const auto& entry :
-       std::filesystem::directory_iterator(testsupport::conformanceDir() + "/vtl", error)) {
-    if (entry.is_directory() && std::filesystem::exists(entry.path() / "template.vm")) {
-      names.push_back(entry.path().filename().string());
+  for (const char* set : kSets) {
+    std::error_code error;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(testsupport::conformanceDir() + "/" + set, error)) {
+      if (entry.is_directory() && std::filesystem::exists(entry.path() / "template.vm")) {
+        names.push_back(std::string(set) + "/" + entry.path().filename().string());
+      }
     }
   }
   std::sort(names.begin(), names.end());
   return names;
 }
 
+bool hasSet(const std::vector<std::string>& names, const std::string& set) {
+  return std::any_of(names.begin(), names.end(), [&](const std::string& name) {
+    return name.compare(0, set.size() + 1, set + "/") == 0;
+  });
+}
+
 class ReferenceCase : public testing::TestWithParam<std::string> {};
 
 TEST_P(ReferenceCase, RendersAsTheReference) {
-  std::string folder = testsupport::conformanceDir() + "/vtl/" + GetParam();
+  std::string folder = testsupport::conformanceDir() + "/" + GetParam();
   std::string expected = vtlcase::readFile(folder + "/expected.txt");
   EXPECT_EQ(vtlcase::render(folder), expected);
 }
@@ -43,6 +54,9 @@ INSTANTIATE_TEST_SUITE_P(Vtl, ReferenceCase, testing::ValuesIn(caseNames()),
                            return name;
                          });
 
-TEST(ReferenceCases, FolderIsThere) { EXPECT_FALSE(caseNames().empty()); }
+TEST(ReferenceCases, BothFoldersAreThere) {
+  std::vector<std::string> names = caseNames();
+  for (const char* set : kSets) EXPECT_TRUE(hasSet(names, set)) << set;
+}
 
 }  // namespace

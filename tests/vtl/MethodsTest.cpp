@@ -40,6 +40,7 @@ vtl::Context context() {
   c.put("u", vtl::Value("a\xF0\x9F\x98\x80" "b"));  // a, U+1F600 (two UTF-16 units), b
   c.put("g", vtl::Value("stra\xC3\x9F" "e"));
   c.put("csv", vtl::Value(" a , b,c,,"));
+  c.put("e", vtl::Value(""));
   c.put("n", vtl::Value(5));
   c.put("t", vtl::Value(true));
   c.put("items", vtl::Value::stringList({"a", "b", "c"}));
@@ -68,9 +69,20 @@ TEST(TextMethods, FollowJavaRules) {
       {"$s.matches('H.*o') $s.matches('H')", "true false"},
       {"#foreach($p in $csv.split('\\s*,\\s*'))[$p]#end", "[ a][b][c]"},
       {"#foreach($p in $csv.split(',', -1))[$p]#end", "[ a ][ b][c][][]"},
-      {"#set($a = $s.split('l'))$a.class.name $a.size() $a.get(0)|$a.get(1)|$a.get(2)",
-       "[Ljava.lang.String; 3 Ha||o"},
-      {"$s.toString() $s.class.name $s.bytes.class.name $s.getBytes().size()", "Hallo java.lang.String [B 5"},
+      // Arrays are walked by #foreach but answer no list methods.
+      {"#set($a = $s.split('l'))$a.class.name #foreach($p in $a)$p|#end$a.size() $a.get(0)",
+       "[Ljava.lang.String; Ha||o|$a.size() $a.get(0)"},
+      {"$s.toString() $s.class.name $s.bytes.class.name $s.getBytes().size()",
+       "Hallo java.lang.String [B $s.getBytes().size()"},
+      {"$s.hashCode() $e.hashCode() $s.isEmpty() $e.isEmpty() $s.contains('all') $s.contains('x')",
+       "69490486 0 false true true false"},
+      {"$s.compareToIgnoreCase('HALLO') $s.compareToIgnoreCase('hb') $s.codePointAt(1) $u.codePointAt(1)",
+       "0 -1 97 128512"},
+      {"$s.startsWith('ll', 2) $s.startsWith('ll', 1) $s.startsWith('H', -1) $s.startsWith('', 5)",
+       "true false false true"},
+      {"#foreach($c in $s.toCharArray())$c.class.name:$c #end$s.toCharArray().class.name",
+       "java.lang.Character:H java.lang.Character:a java.lang.Character:l java.lang.Character:l "
+       "java.lang.Character:o [C"},
   };
   for (const auto& c : cases) {
     vtl::Context ctx = context();
@@ -88,6 +100,14 @@ TEST(OtherMethods, NumbersListsAndObjects) {
       {"$items.size() $items.isEmpty() $items.empty $items.contains('b') $items.contains(1) $items.get(2)",
        "3 false false true false c"},
       {"$items.class.name $items.get('x')", "java.util.ArrayList $items.get('x')"},
+      {"$n.hashCode() $n.longValue() $n.doubleValue() $n.compareTo(7) $n.compareTo(5) $n.compareTo(2)",
+       "5 5 5.0 -1 0 1"},
+      {"$t.hashCode() $n.class.simpleName $items.class.getSimpleName()", "1231 Integer ArrayList"},
+      {"$items.indexOf('c') $items.indexOf('z') $items.subList(1, 3) $items.subList(0, 0)",
+       "2 -1 [b, c] []"},
+      {"$items.add('d') $items.size() $items", "true 4 [a, b, c, d]"},
+      // A list literal is a new list at every evaluation.
+      {"#foreach($i in [1..3])#set($l = [1, 2])$l.add($i)$l #end", "true[1, 2, 1] true[1, 2, 2] true[1, 2, 3] "},
       {"$bean.name $bean.color $bean.other $bean.active $bean.class.name",
        "getName getcolor get:other true test.Bean"},
   };
@@ -99,7 +119,8 @@ TEST(OtherMethods, NumbersListsAndObjects) {
 
 TEST(FailingMethods, ThrowMethodInvocationException) {
   for (const char* text : {"$s.substring(9)", "$s.substring(3, 2)", "$s.charAt(-1)", "$items.get(5)",
-                           "$s.concat($nope)", "$s.matches('(')", "$bean.fail()"}) {
+                           "$s.concat($nope)", "$s.matches('(')", "$bean.fail()", "$items.subList(2, 1)",
+                           "$items.subList(0, 4)", "$s.codePointAt(5)", "$n.compareTo($nope)"}) {
     vtl::Context ctx = context();
     EXPECT_THROW(vtltest::evaluate(text, ctx), vtl::MethodInvocationException) << text;
   }
