@@ -1,0 +1,9 @@
+#!/usr/bin/env python3
+"""Reads wrk's report on stdin; prints requests/s, or with "bytes" the body
+bytes/s of the 10 MiB file (requests/s times its size)."""
+import re
+import sys
+
+text = sys.stdin.read()
+rate = float(re.search(r'Requests/sec:\s*([0-9.]+)', text).group(1))
+print(rate * (10 << 20) if sys.argv[1] == 'bytes' else rate)
