@@ -31,9 +31,13 @@ install_references() {
 }
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/qa-compare.XXXXXX")"
+chmod 755 "$work"  # nginx's worker runs as another user
 nginx_pid=""
+server_pid=""
 cleanup() {
-  [ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null && wait "$nginx_pid" 2>/dev/null
+  for pid in $nginx_pid $server_pid; do
+    kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+  done
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -56,7 +60,7 @@ echo "references: JDK streams" >&2
 java "$here/reference/JdkReference.java" "$work/lines.txt" "$work/record.properties" \
   | sed 's/^/ref_/' >> "$results"
 echo "references: C read loop" >&2
-cc -O2 -o "$work/xor_read" "$here/reference/xor_read.c"
+cc -O3 -o "$work/xor_read" "$here/reference/xor_read.c"
 head -c $((64 << 20)) /dev/urandom > "$work/random.bin"
 "$work/xor_read" "$work/random.bin" | sed 's/^/ref_/' >> "$results"
 rm -f "$work/random.bin" "$work/lines.txt"
@@ -84,6 +88,20 @@ note ref_echo16 "$(wrk_median "http://127.0.0.1:$port/echo.txt" 16 requests)"
 note ref_echo1 "$(wrk_median "http://127.0.0.1:$port/echo.txt" 1 requests)"
 note ref_file "$(wrk_median "http://127.0.0.1:$port/big.bin" 1 bytes)"
 kill "$nginx_pid"; wait "$nginx_pid" 2>/dev/null || true; nginx_pid=""
+
+# --- ours under the same load generator: the server benchmark serves alone
+echo "ours: server + wrk" >&2
+QA_SERVE=1 "$build/bench_ServerBench" > "$work/serve.out" 2> "$work/serve.err" &
+server_pid=$!
+for _ in $(seq 300); do
+  grep -q '^port ' "$work/serve.out" 2>/dev/null && break
+  sleep 0.1
+done
+port="$(sed -n 's/^port //p' "$work/serve.out")"
+note wrk_echo16 "$(wrk_median "http://127.0.0.1:$port/app/call?func=echo&a0=hello" 16 requests)"
+note wrk_echo1 "$(wrk_median "http://127.0.0.1:$port/app/call?func=echo&a0=hello" 1 requests)"
+note wrk_file "$(wrk_median "http://127.0.0.1:$port/big.bin" 1 bytes)"
+kill "$server_pid"; wait "$server_pid" 2>/dev/null || true; server_pid=""
 
 # --- ours
 ours() {  # benchmark-binary filter
