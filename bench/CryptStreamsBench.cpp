@@ -25,14 +25,16 @@ using quorvelauction::offline::CryptedFileOutputStream;
 constexpr int64_t kFileSize = 64 << 20;
 constexpr int kChunk = 4096;
 
+// Removed with its 64 MiB files when the program ends.
 testsupport::TempDir& dir() {
-  static testsupport::TempDir* instance = [] {
-    auto* d = new testsupport::TempDir();
-    std::filesystem::create_directories(d->file("htdocs/app/WEB-INF"));
-    std::filesystem::create_directories(d->file("htdocs/app/images"));
-    return d;
+  static testsupport::TempDir instance;
+  static const bool made = [] {
+    std::filesystem::create_directories(instance.file("htdocs/app/WEB-INF"));
+    std::filesystem::create_directories(instance.file("htdocs/app/images"));
+    return true;
   }();
-  return *instance;
+  (void)made;
+  return instance;
 }
 
 std::string pathFor(bool scrambled) {

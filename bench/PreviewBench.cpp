@@ -70,11 +70,11 @@ std::string layOut(const testsupport::TempDir& dir) {
 }
 
 void BM_AuctionPreview(benchmark::State& state) {
-  static testsupport::TempDir* dir = new testsupport::TempDir();
+  static testsupport::TempDir dir;  // removed when the program ends
   static NoPictureWork pictures;
   static Server::CryptedStreams streams;
-  const std::string inst = layOut(*dir);
-  Server::userPath = dir->path() + "user/";
+  const std::string inst = layOut(dir);
+  Server::userPath = dir.path() + "user/";
   Server::rootPath = inst + "htdocs/";
   Server::programName = "no_such_companion";
   GlobalConfig::setFileStreamFactoryHelper(&streams);

@@ -3,6 +3,8 @@
 // process on a free port.
 
 #include <arpa/inet.h>
+#include <pthread.h>
+#include <signal.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
@@ -11,6 +13,8 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <cstdio>
+#include <filesystem>
 #include <cstdlib>
 #include <stdexcept>
 #include <string>
@@ -59,10 +63,22 @@ int freePort() {
   return ntohs(address.sin_port);
 }
 
+testsupport::TempDir* installation = nullptr;
+
+// Removes the installation and ends the process at once, without running
+// static destructors under the detached server thread.
+[[noreturn]] void finish(int status) {
+  std::fflush(stdout);
+  if (installation) std::filesystem::remove_all(installation->path());
+  std::_Exit(status);
+}
+
 // The installation and the server, made once for the whole run.
 int serverPort() {
   static int port = [] {
-    static testsupport::TempDir* dir = new testsupport::TempDir();
+    // Kept past the end of main: the server thread runs until the process
+    // ends. main removes the folder itself.
+    testsupport::TempDir* dir = installation = new testsupport::TempDir();
     dir->write("messages.properties", "programName=companion\n");
     dir->write("htdocs/app/WEB-INF/global.properties", "");
     dir->write("htdocs/index.html", "");
@@ -152,6 +168,29 @@ void BM_FileGet10MiB(benchmark::State& state) {
 }
 BENCHMARK(BM_FileGet10MiB)->UseRealTime();
 
+// With QA_SERVE set, only serves until SIGTERM or SIGINT and prints the
+// port, so that an outside load generator can drive the same server.
+[[noreturn]] void serveUntilSignalled() {
+  sigset_t stop;
+  sigemptyset(&stop);
+  sigaddset(&stop, SIGTERM);
+  sigaddset(&stop, SIGINT);
+  // Blocked before the server's threads start, so that they inherit it.
+  pthread_sigmask(SIG_BLOCK, &stop, nullptr);
+  std::printf("port %d\n", serverPort());
+  std::fflush(stdout);
+  int signal = 0;
+  sigwait(&stop, &signal);
+  finish(0);
+}
+
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  if (std::getenv("QA_SERVE")) serveUntilSignalled();
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  finish(0);
+}

@@ -1,6 +1,36 @@
 #include "platform/BufferedReader.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace platform {
+namespace {
+
+constexpr uint64_t kOnes = 0x0101010101010101ull;
+constexpr uint64_t kHighs = 0x8080808080808080ull;
+
+// Whether any byte of the word equals the byte repeated in pattern.
+bool hasByte(uint64_t word, uint64_t pattern) {
+  const uint64_t x = word ^ pattern;
+  return ((x - kOnes) & ~x & kHighs) != 0;
+}
+
+// The first "\n" or "\r" at or after from, or text.size(): eight bytes at
+// a time while a word holds neither.
+size_t findLineEnd(const std::string& text, size_t from) {
+  const char* data = text.data();
+  const size_t size = text.size();
+  size_t i = from;
+  for (; i + 8 <= size; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, data + i, 8);
+    if (hasByte(word, '\n' * kOnes) || hasByte(word, '\r' * kOnes)) break;
+  }
+  while (i < size && data[i] != '\n' && data[i] != '\r') ++i;
+  return i;
+}
+
+}  // namespace
 
 BufferedReader::BufferedReader(ReaderPtr in) : owned_(std::move(in)), in_(owned_.get()) {}
 
@@ -25,8 +55,7 @@ std::optional<std::string> BufferedReader::readLine() {
   if (!fill()) return std::nullopt;
   std::string line;
   for (;;) {
-    size_t end = position_;
-    while (end < buffer_.size() && buffer_[end] != '\n' && buffer_[end] != '\r') ++end;
+    const size_t end = findLineEnd(buffer_, position_);
     if (end < buffer_.size()) {
       line.append(buffer_, position_, end - position_);
       skipLineFeed_ = buffer_[end] == '\r';

@@ -109,42 +109,6 @@ struct Pipe {
 
 }  // namespace
 
-Charset Charset::forName(std::string_view name) {
-  if (Strings::equalsIgnoreCase(name, "utf-8")) return Charset(Kind::kUtf8);
-  if (Strings::equalsIgnoreCase(name, "iso-8859-1")) return Charset(Kind::kLatin1);
-  if (Strings::equalsIgnoreCase(name, "iso-8859-9")) return Charset(Kind::kLatin5);
-  if (Strings::equalsIgnoreCase(name, "utf-16")) return Charset(Kind::kUtf16);
-  throw UnsupportedEncodingException(std::string(name));
-}
-
-std::string Charset::name() const { return icuName(kind_); }
-
-std::string Charset::decode(std::string_view bytes) const {
-  if (kind_ == Kind::kLatin1) return latin1ToUtf8(bytes);
-  if ((kind_ == Kind::kUtf8 || kind_ == Kind::kLatin5) && isAscii(bytes)) return std::string(bytes);
-  Decoder decoder(*this);
-  std::string out;
-  decoder.decode(bytes, true, out);
-  return out;
-}
-
-std::string Charset::encode(std::string_view text) const {
-  if (kind_ == Kind::kLatin1) return utf8ToLatin1(text);
-  if ((kind_ == Kind::kUtf8 || kind_ == Kind::kLatin5) && isAscii(text)) return std::string(text);
-  Encoder encoder(*this);
-  std::string out;
-  encoder.encode(text, true, out);
-  return out;
-}
-
-// Valid UTF-8 passes through as it is; the converter takes over for good
-// at the first malformed byte, so that its replacement rules apply.
-struct Charset::Decoder::State : Pipe {
-  using Pipe::Pipe;
-  bool direct = true;
-  std::string pending;  // the start of a character cut at the end of a piece
-};
-
 namespace {
 
 // The length of the longest prefix of bytes that ends on a character
@@ -183,6 +147,45 @@ bool isValidUtf8(std::string_view bytes) {
 }
 
 }  // namespace
+
+Charset Charset::forName(std::string_view name) {
+  if (Strings::equalsIgnoreCase(name, "utf-8")) return Charset(Kind::kUtf8);
+  if (Strings::equalsIgnoreCase(name, "iso-8859-1")) return Charset(Kind::kLatin1);
+  if (Strings::equalsIgnoreCase(name, "iso-8859-9")) return Charset(Kind::kLatin5);
+  if (Strings::equalsIgnoreCase(name, "utf-16")) return Charset(Kind::kUtf16);
+  throw UnsupportedEncodingException(std::string(name));
+}
+
+std::string Charset::name() const { return icuName(kind_); }
+
+std::string Charset::decode(std::string_view bytes) const {
+  if (kind_ == Kind::kLatin1) return latin1ToUtf8(bytes);
+  if ((kind_ == Kind::kUtf8 || kind_ == Kind::kLatin5) && isAscii(bytes)) return std::string(bytes);
+  // Well-formed UTF-8 comes out of the converters as it went in.
+  if (kind_ == Kind::kUtf8 && isValidUtf8(bytes)) return std::string(bytes);
+  Decoder decoder(*this);
+  std::string out;
+  decoder.decode(bytes, true, out);
+  return out;
+}
+
+std::string Charset::encode(std::string_view text) const {
+  if (kind_ == Kind::kLatin1) return utf8ToLatin1(text);
+  if ((kind_ == Kind::kUtf8 || kind_ == Kind::kLatin5) && isAscii(text)) return std::string(text);
+  if (kind_ == Kind::kUtf8 && isValidUtf8(text)) return std::string(text);
+  Encoder encoder(*this);
+  std::string out;
+  encoder.encode(text, true, out);
+  return out;
+}
+
+// Valid UTF-8 passes through as it is; the converter takes over for good
+// at the first malformed byte, so that its replacement rules apply.
+struct Charset::Decoder::State : Pipe {
+  using Pipe::Pipe;
+  bool direct = true;
+  std::string pending;  // the start of a character cut at the end of a piece
+};
 
 Charset::Decoder::Decoder(Charset charset)
     : kind_(charset.kind()), state_(std::make_unique<State>(icuName(kind_), "UTF-8")) {}

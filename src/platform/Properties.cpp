@@ -156,6 +156,15 @@ class Utf8Builder {
       appendCodePoint(c);
     }
   }
+  // Appends code units below 0x80 that follow no unpaired high surrogate.
+  bool addAscii(std::u16string_view run) {
+    if (high_) return false;
+    const size_t at = out_.size();
+    out_.resize(at + run.size());
+    char* bytes = out_.data() + at;
+    for (size_t i = 0; i < run.size(); ++i) bytes[i] = static_cast<char>(run[i]);
+    return true;
+  }
   std::string finish() {
     if (high_) out_.push_back('?');
     high_ = 0;
@@ -181,6 +190,12 @@ std::string unescape(std::u16string_view in) {
   out.reserve(in.size());
   size_t i = 0;
   while (i < in.size()) {
+    size_t run = i;
+    while (run < in.size() && in[run] < 0x80 && in[run] != '\\') ++run;
+    if (run - i > 1 && out.addAscii(in.substr(i, run - i))) {
+      i = run;
+      continue;
+    }
     char16_t c = in[i++];
     if (c != '\\') {
       out.add(c);
@@ -390,8 +405,11 @@ void Properties::load(InputStream& in) {
     char bytes[8192];
     int n = in.read(bytes, 0, sizeof bytes);
     if (n < 0) return false;
-    buffer.reserve(n);
-    for (int i = 0; i < n; ++i) buffer.push_back(static_cast<unsigned char>(bytes[i]));
+    // Latin-1: each byte is its code unit. Sized first, so the loop widens
+    // many bytes per step.
+    buffer.resize(static_cast<size_t>(n));
+    char16_t* units = buffer.data();
+    for (int i = 0; i < n; ++i) units[i] = static_cast<unsigned char>(bytes[i]);
     return true;
   });
   loadLines(lines);

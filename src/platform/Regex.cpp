@@ -166,21 +166,62 @@ struct Replacement {
   }
 };
 
+// Templates build the same few patterns on every call; compiling costs far
+// more than matching. A compiled pattern is immutable, so one may serve
+// every Regex made from the same text and flags. Kept per thread, without
+// locks, most recently used first.
+class CompiledCache {
+ public:
+  static std::shared_ptr<const icu::RegexPattern> get(std::string_view pattern, uint32_t flags) {
+    thread_local CompiledCache cache;
+    return cache.lookUp(pattern, flags);
+  }
+
+ private:
+  static constexpr size_t kCapacity = 32;
+
+  struct Entry {
+    std::string pattern;
+    uint32_t flags;
+    std::shared_ptr<const icu::RegexPattern> compiled;
+  };
+
+  std::shared_ptr<const icu::RegexPattern> lookUp(std::string_view pattern, uint32_t flags) {
+    for (size_t i = 0; i < entries_.size(); ++i) {
+      if (entries_[i].flags == flags && entries_[i].pattern == pattern) {
+        std::rotate(entries_.begin(), entries_.begin() + static_cast<std::ptrdiff_t>(i),
+                    entries_.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+        return entries_.front().compiled;
+      }
+    }
+    std::shared_ptr<const icu::RegexPattern> compiled = compile(pattern, flags);
+    if (entries_.size() == kCapacity) entries_.pop_back();
+    entries_.insert(entries_.begin(), Entry{std::string(pattern), flags, compiled});
+    return compiled;
+  }
+
+  static std::shared_ptr<const icu::RegexPattern> compile(std::string_view pattern, uint32_t flags) {
+    UParseError where{};
+    UErrorCode status = U_ZERO_ERROR;
+    icu::RegexPattern* compiled =
+        icu::RegexPattern::compile(icu::UnicodeString::fromUTF8(pattern), flags, where, status);
+    if (U_FAILURE(status)) {
+      delete compiled;
+      throw PatternSyntaxException(std::string(u_errorName(status)) + " near index " +
+                                   std::to_string(where.offset) + "\n" + std::string(pattern));
+    }
+    return std::shared_ptr<const icu::RegexPattern>(compiled);
+  }
+
+  std::vector<Entry> entries_;
+};
+
 }  // namespace
 
-Regex::Regex(std::string_view pattern, int flags) : pattern_(pattern) {
-  UParseError where{};
-  UErrorCode status = U_ZERO_ERROR;
-  uint32_t icuFlags = static_cast<uint32_t>(flags) & (kCaseInsensitive | kMultiline | kDotAll);
-  icu::RegexPattern* compiled =
-      icu::RegexPattern::compile(icu::UnicodeString::fromUTF8(pattern), icuFlags, where, status);
-  if (U_FAILURE(status)) {
-    delete compiled;
-    throw PatternSyntaxException(std::string(u_errorName(status)) + " near index " +
-                                 std::to_string(where.offset) + "\n" + pattern_);
-  }
-  compiled_.reset(compiled);
-}
+Regex::Regex(std::string_view pattern, int flags)
+    : pattern_(pattern),
+      compiled_(CompiledCache::get(
+          pattern, static_cast<uint32_t>(flags) & (kCaseInsensitive | kMultiline | kDotAll))) {}
 
 bool Regex::matches(std::string_view text) const {
   Subject subject(text);

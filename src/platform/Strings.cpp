@@ -96,6 +96,48 @@ Int parseDecimal(std::string_view text) {
   return negative ? static_cast<Int>(U(0) - value) : static_cast<Int>(value);
 }
 
+
+// The UTF-16 code units of UTF-8 text one at a time, decoded as toUtf16
+// does, so that comparisons need no converted copies.
+class Utf16Cursor {
+ public:
+  Utf16Cursor(std::string_view text, size_t at) : text_(text), at_(at) {}
+
+  bool done() const { return low_ == 0 && at_ >= text_.size(); }
+
+  char16_t next() {
+    if (low_ != 0) {
+      const char16_t low = low_;
+      low_ = 0;
+      return low;
+    }
+    char32_t cp = decodeOne(text_, at_);
+    if (cp < 0x10000) return static_cast<char16_t>(cp);
+    cp -= 0x10000;
+    low_ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+    return static_cast<char16_t>(0xD800 + (cp >> 10));
+  }
+
+  // Code units not yet returned.
+  size_t remaining() const { return (low_ != 0 ? 1 : 0) + Strings::utf16Length(text_.substr(at_)); }
+
+ private:
+  std::string_view text_;
+  size_t at_;
+  char16_t low_ = 0;  // the second half of a pair still to return
+};
+
+// Where two texts may start to decode differently: the end of their common
+// bytes, moved back to just after an ASCII byte. An ASCII byte is never part
+// of a longer sequence, so both texts decode the same code units up to there.
+size_t sharedPrefix(std::string_view a, std::string_view b) {
+  const size_t n = a.size() < b.size() ? a.size() : b.size();
+  size_t i = 0;
+  while (i < n && a[i] == b[i]) ++i;
+  while (i > 0 && static_cast<unsigned char>(a[i - 1]) >= 0x80) --i;
+  return i;
+}
+
 }  // namespace
 
 std::u16string Strings::toUtf16(std::string_view utf8) {
@@ -192,26 +234,30 @@ std::string Strings::replace(std::string_view text, std::string_view target,
 }
 
 int Strings::compareTo(std::string_view a, std::string_view b) {
-  std::u16string x = toUtf16(a);
-  std::u16string y = toUtf16(b);
-  size_t n = x.size() < y.size() ? x.size() : y.size();
-  for (size_t i = 0; i < n; ++i) {
-    if (x[i] != y[i]) return static_cast<int>(x[i]) - static_cast<int>(y[i]);
+  const size_t start = sharedPrefix(a, b);
+  Utf16Cursor x(a, start);
+  Utf16Cursor y(b, start);
+  while (!x.done() && !y.done()) {
+    const char16_t p = x.next();
+    const char16_t q = y.next();
+    if (p != q) return static_cast<int>(p) - static_cast<int>(q);
   }
-  return static_cast<int>(x.size()) - static_cast<int>(y.size());
+  return static_cast<int>(x.remaining()) - static_cast<int>(y.remaining());
 }
 
 int Strings::compareToIgnoreCase(std::string_view a, std::string_view b) {
-  std::u16string x = toUtf16(a);
-  std::u16string y = toUtf16(b);
-  size_t n = x.size() < y.size() ? x.size() : y.size();
-  for (size_t i = 0; i < n; ++i) {
-    if (x[i] == y[i]) continue;
-    char16_t p = foldCase(x[i]);
-    char16_t q = foldCase(y[i]);
-    if (p != q) return static_cast<int>(p) - static_cast<int>(q);
+  const size_t start = sharedPrefix(a, b);
+  Utf16Cursor x(a, start);
+  Utf16Cursor y(b, start);
+  while (!x.done() && !y.done()) {
+    const char16_t p = x.next();
+    const char16_t q = y.next();
+    if (p == q) continue;
+    const char16_t foldedP = foldCase(p);
+    const char16_t foldedQ = foldCase(q);
+    if (foldedP != foldedQ) return static_cast<int>(foldedP) - static_cast<int>(foldedQ);
   }
-  return static_cast<int>(x.size()) - static_cast<int>(y.size());
+  return static_cast<int>(x.remaining()) - static_cast<int>(y.remaining());
 }
 
 std::string Strings::toLowerCase(std::string_view text) {

@@ -82,3 +82,26 @@ TEST(Charset, StreamingJoinsCharactersCutBetweenPieces) {
     EXPECT_EQ(encoded, bytes) << name;
   }
 }
+
+// Whole texts in UTF-8 skip the converters when they are well-formed; the
+// converters, driven piece by piece, give the same bytes for every case.
+TEST(Charset, Utf8WholeTextsMatchTheConverters) {
+  const std::string cases[] = {
+      "", "plain", "Gr\xC3\xB6\xC3\x9F" "e", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xF4\x8F\xBF\xBF",
+      "\xEF\xBB\xBF" "mark", "\xEF\xBF\xBE", "\xEE\x80\x80", "\xED\x9F\xBF",
+      // Malformed: a lone continuation, a cut sequence, an encoded surrogate,
+      // an overlong form, bytes never used, a value past U+10FFFF.
+      "\x80", "a\xC3", "\xE2\x82" "a", "\xED\xA0\x80", "\xC0\xAF", "\xFF\xFE", "\xF4\x90\x80\x80",
+  };
+  const Charset utf8 = Charset::forName("utf-8");
+  for (const std::string& text : cases) {
+    std::string encoded;
+    Charset::Encoder(utf8).encode(text, true, encoded);
+    EXPECT_EQ(utf8.encode(text), encoded) << testing::PrintToString(text);
+    std::string decoded;
+    Charset::Decoder decoder(utf8);
+    for (char c : text) decoder.decode(std::string_view(&c, 1), false, decoded);
+    decoder.decode("", true, decoded);
+    EXPECT_EQ(utf8.decode(text), decoded) << testing::PrintToString(text);
+  }
+}

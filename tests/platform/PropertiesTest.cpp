@@ -218,3 +218,29 @@ TEST(Properties, TableKeepsInsertionOrder) {
   EXPECT_EQ(p.getProperty("missing", "fallback"), "fallback");
   EXPECT_EQ(p.getProperty("b", "fallback"), "4");
 }
+
+// Runs of plain characters are copied in one piece; around escapes, high
+// bytes and unpaired surrogates the value stays what one-by-one decoding
+// gives.
+TEST(Properties, PlainRunsBesideEscapesAndSurrogates) {
+  const struct {
+    const char* line;
+    const char* value;
+  } cases[] = {
+      {"k=abc", "abc"},
+      {"k=a", "a"},
+      {"k=ab\\\\cd", "ab\\cd"},
+      {"k=ab\\ncd\\t", "ab\ncd\t"},
+      {"k=\\uD800abc", "?abc"},
+      {"k=\\uD800a", "?a"},
+      {"k=\\uD83D\\uDE00xy", "\xF0\x9F\x98\x80xy"},
+      {"k=xy\\uDE00zz", "xy?zz"},
+      {"k=ab\xE4" "cd\xFF" "ef", "ab\xC3\xA4" "cd\xC3\xBF" "ef"},
+      {"k=\\uD800\xE4" "bc", "?\xC3\xA4" "bc"},
+      {"k=abc\\uD800", "abc?"},
+      {"k=a\\\nb  c\\", "ab  c"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(loadBytes(c.line).getProperty("k"), c.value) << c.line;
+  }
+}

@@ -55,6 +55,39 @@ TEST(BufferedReader, EveryLineEndAndPieceSize) {
   EXPECT_EQ(lines("\n\n", "utf-8", 1), (std::vector<std::string>{"", ""}));
 }
 
+// Line ends are looked for a word at a time: put them at every place of a
+// word, next to bytes that differ from them in one bit, and compare with
+// splitting byte by byte.
+TEST(BufferedReader, LineEndsAtEveryPlaceOfAWord) {
+  const std::string fillers = "abc\x0B\x0C\x0E\x8A\x8D\x1A\x2D\xFF";
+  for (size_t length = 0; length < 40; ++length) {
+    for (const char* end : {"\n", "\r", "\r\n"}) {
+      std::string text;
+      for (size_t i = 0; i < length; ++i) text.push_back(fillers[(i * 7 + length) % fillers.size()]);
+      text += end;
+      text += std::string(length % 9, '\x0B') + end + "tail";
+      std::vector<std::string> expected;
+      std::string line;
+      for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n' || text[i] == '\r') {
+          expected.push_back(line);
+          line.clear();
+          if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        } else {
+          line.push_back(text[i]);
+        }
+      }
+      expected.push_back(line);
+      for (int step : {1, 7, 8192}) {
+        std::vector<std::string> got = lines(text, "iso-8859-1", step);
+        std::vector<std::string> want;
+        for (const std::string& piece : expected) want.push_back(Charset::forName("iso-8859-1").decode(piece));
+        EXPECT_EQ(got, want) << "length " << length << " step " << step;
+      }
+    }
+  }
+}
+
 TEST(BufferedReader, ReadAfterLineKeepsTheRest) {
   ByteArrayInputStream in("one\r\ntwo\nthree");
   InputStreamReader decoder(in, "iso-8859-1");

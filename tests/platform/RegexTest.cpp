@@ -103,3 +103,22 @@ TEST(Regex, BadPatternFails) {
   }
   EXPECT_THROW(Regex::matches("(", "x"), IllegalArgumentException);
 }
+
+// Compiled patterns are shared between Regex objects of the same text and
+// flags; flags keep them apart, and more patterns than are kept still
+// compile and match each as its own.
+TEST(Regex, SharedCompiledPatternsKeepTheirFlagsAndSurviveEviction) {
+  EXPECT_TRUE(Regex("abc", Regex::kCaseInsensitive).matches("ABC"));
+  EXPECT_FALSE(Regex("abc").matches("ABC"));
+  EXPECT_TRUE(Regex("abc", Regex::kCaseInsensitive).matches("AbC"));
+  EXPECT_FALSE(Regex("a.c").matches("a\nc"));
+  EXPECT_TRUE(Regex("a.c", Regex::kDotAll).matches("a\nc"));
+  for (int round = 0; round < 3; ++round) {
+    for (int i = 0; i < 100; ++i) {
+      const std::string number = std::to_string(i);
+      EXPECT_TRUE(Regex("x" + number + "y").matches("x" + number + "y"));
+      EXPECT_FALSE(Regex("x" + number + "y").matches("x" + number + "z"));
+    }
+  }
+  for (int i = 0; i < 2; ++i) EXPECT_THROW(Regex("(unclosed"), PatternSyntaxException);
+}

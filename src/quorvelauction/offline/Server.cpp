@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <thread>
+#include <unordered_set>
 
 #include "platform/BufferedReader.h"
 #include "platform/Exceptions.h"
@@ -255,7 +256,7 @@ void Server::cacheUserImages() {
     std::vector<File> entries = folder.listFiles().value_or(std::vector<File>{});
     if (!folder.isDirectory()) throw platform::IOException("cannot list " + folder.getPath());
     sortDescendingByDate(entries);
-    std::vector<int32_t> seen;
+    std::unordered_set<int32_t> seen;
     for (const File& entry : entries) {
       const std::string name = entry.getName();
       if (Strings::endsWith(name, ".deleted")) {
@@ -270,8 +271,8 @@ void Server::cacheUserImages() {
       } catch (const platform::NumberFormatException&) {
         continue;
       }
-      if (std::find(seen.begin(), seen.end(), number) != seen.end()) continue;
-      seen.push_back(number);
+      // The newest file of a number wins; older ones are skipped.
+      if (!seen.insert(number).second) continue;
       ImageInfo info;
       info.id = number;
       info.type = "Standard";

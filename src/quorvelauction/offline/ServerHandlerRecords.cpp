@@ -174,9 +174,14 @@ std::string Server::Handler::auctionList(Properties& props, int32_t state) {
   // by side first. With a limit only those up to it may be read.
   std::vector<std::shared_ptr<OfflineAuction>> read(ids.size());
   std::vector<std::exception_ptr> failures(ids.size());
+  // Threads start only for records to read: a repeated list holds them all.
   if (limit < 0) {
-    inParallel(ids.size(), [&](size_t i) {
-      if (held(ids[i])) return;
+    std::vector<size_t> missing;
+    for (size_t i = 0; i < ids.size(); ++i) {
+      if (!held(ids[i])) missing.push_back(i);
+    }
+    inParallel(missing.size(), [&](size_t k) {
+      const size_t i = missing[k];
       try {
         read[i] = OfflineAuction::load(ids[i]);
       } catch (...) {
@@ -207,9 +212,8 @@ std::string Server::Handler::auctionList(Properties& props, int32_t state) {
 
   // The columns are worked out on copies: the shared records may be in use
   // by other connections.
-  inParallel(collected.size(), [&](size_t i) { collected[i]->prepareListColumns(); });
-  std::vector<std::unique_ptr<OfflineAuction>> listed;
-  for (const std::shared_ptr<OfflineAuction>& record : collected) listed.push_back(record->listEntry());
+  std::vector<std::unique_ptr<OfflineAuction>> listed(collected.size());
+  inParallel(collected.size(), [&](size_t i) { listed[i] = collected[i]->listEntry(); });
 
   auto ascending = std::make_shared<bool>(props.getProperty("sortDirection") == "ascending");
   std::unique_ptr<Ordering> ordering = orderingFor(props.getProperty("sortBy"), ascending);

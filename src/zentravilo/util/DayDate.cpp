@@ -93,14 +93,27 @@ DayDate DayDate::fromCalendar(const icu::Calendar& calendar) {
   return result;
 }
 
-std::unique_ptr<icu::Calendar> DayDate::toCalendar() const {
-  auto calendar = newCalendar(utc());
+void DayDate::placeCalendar(icu::Calendar& calendar) const {
   UErrorCode status = U_ZERO_ERROR;
   const int64_t millis =
       (int64_t{chronologicalJulianDay} - kDayOfJanuary1970) * millisPerDay + twoHoursSafetyOffestInMillis;
-  calendar->setTime(static_cast<UDate>(millis), status);
+  calendar.setTime(static_cast<UDate>(millis), status);
   check(status, "day number");
+}
+
+std::unique_ptr<icu::Calendar> DayDate::toCalendar() const {
+  auto calendar = newCalendar(utc());
+  placeCalendar(*calendar);
   return calendar;
+}
+
+// Building a calendar costs microseconds and every listed record formats a
+// day, so reads of a day's fields share one calendar per thread. Setting
+// the time replaces all of its state.
+const icu::Calendar& DayDate::readingCalendar() const {
+  thread_local const std::unique_ptr<icu::Calendar> shared = newCalendar(utc());
+  placeCalendar(*shared);
+  return *shared;
 }
 
 DayDate DayDate::addField(UCalendarDateFields field, int64_t amount) const {
@@ -133,32 +146,32 @@ DayDate DayDate::firstDayOfMonth() const {
 
 int32_t DayDate::getYear() const {
   UErrorCode status = U_ZERO_ERROR;
-  const int32_t year = toCalendar()->get(UCAL_YEAR, status);
+  const int32_t year = readingCalendar().get(UCAL_YEAR, status);
   check(status, "year");
   return year;
 }
 
 int32_t DayDate::getMonth() const {
   UErrorCode status = U_ZERO_ERROR;
-  const int32_t month = toCalendar()->get(UCAL_MONTH, status) + 1;
+  const int32_t month = readingCalendar().get(UCAL_MONTH, status) + 1;
   check(status, "month");
   return month;
 }
 
 int32_t DayDate::getDayOfMonth() const {
   UErrorCode status = U_ZERO_ERROR;
-  const int32_t day = toCalendar()->get(UCAL_DATE, status);
+  const int32_t day = readingCalendar().get(UCAL_DATE, status);
   check(status, "day of month");
   return day;
 }
 
 platform::Date DayDate::getDate(const icu::TimeZone& zone) const {
-  auto day = toCalendar();
+  const icu::Calendar& day = readingCalendar();
   UErrorCode status = U_ZERO_ERROR;
-  const int32_t era = day->get(UCAL_ERA, status);
-  const int32_t year = day->get(UCAL_YEAR, status);
-  const int32_t month = day->get(UCAL_MONTH, status);
-  const int32_t date = day->get(UCAL_DATE, status);
+  const int32_t era = day.get(UCAL_ERA, status);
+  const int32_t year = day.get(UCAL_YEAR, status);
+  const int32_t month = day.get(UCAL_MONTH, status);
+  const int32_t date = day.get(UCAL_DATE, status);
   check(status, "date");
   auto local = newCalendar(zone);
   // The era goes along, so that a day before year 1 stays before it.
@@ -181,10 +194,10 @@ int DayDate::compareTo(const DayDate& other) const {
 }
 
 std::string DayDate::format(const DayPattern& pattern) const {
-  auto calendar = toCalendar();
+  const icu::Calendar& calendar = readingCalendar();
   UErrorCode status = U_ZERO_ERROR;
-  DayPattern::Fields fields{calendar->get(UCAL_YEAR, status), calendar->get(UCAL_MONTH, status) + 1,
-                            calendar->get(UCAL_DATE, status)};
+  DayPattern::Fields fields{calendar.get(UCAL_YEAR, status), calendar.get(UCAL_MONTH, status) + 1,
+                            calendar.get(UCAL_DATE, status)};
   check(status, "date");
   return pattern.format(fields);
 }

@@ -93,6 +93,8 @@ class DayDate {
   void setByMillisSince1970(int64_t millis);
   // A lenient calendar with the day's date at 02:00 UTC.
   std::unique_ptr<icu::Calendar> toCalendar() const;
+  void placeCalendar(icu::Calendar& calendar) const;
+  const icu::Calendar& readingCalendar() const;
   DayDate addField(UCalendarDateFields field, int64_t amount) const;
   DayDate shiftDays(int64_t amount) const;
   std::string format(const DayPattern& pattern) const;
