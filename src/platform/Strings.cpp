@@ -79,8 +79,9 @@ Int parseDecimal(std::string_view text) {
     throw NumberFormatException("For input string: \"" + std::string(text) + "\"");
   };
   if (text.empty()) fail();
+  // A leading sign, "+" as well as "-", as the platform's parser takes it.
   bool negative = text[0] == '-';
-  size_t i = negative ? 1 : 0;
+  size_t i = negative || text[0] == '+' ? 1 : 0;
   if (i == text.size()) fail();
   using U = std::make_unsigned_t<Int>;
   U limit = negative ? static_cast<U>(std::numeric_limits<Int>::max()) + 1

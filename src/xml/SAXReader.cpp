@@ -126,10 +126,11 @@ std::string_view checkCharacters(std::string_view text, std::string& repaired) {
       continue;
     }
     if (cp < 0x20 || cp == 0xFFFE || cp == 0xFFFF) {
-      std::string_view seen = copying ? std::string_view(repaired) : text;
-      size_t at = copying ? repaired.size() + (i - copiedUpTo) : i;
-      if (copying) repaired.append(p + copiedUpTo, i - copiedUpTo);
-      fail(seen, at, "invalid XML character " + hex(cp));
+      // The position counts in the text the parser would have seen: the
+      // repaired copy, completed up to here, once bytes were replaced.
+      if (!copying) fail(text, i, "invalid XML character " + hex(cp));
+      repaired.append(p + copiedUpTo, i - copiedUpTo);
+      fail(repaired, repaired.size(), "invalid XML character " + hex(cp));
     }
     i += len;
   }

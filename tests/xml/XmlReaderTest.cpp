@@ -66,6 +66,14 @@ TEST(XmlReader, MalformedTextFailsWithPosition) {
       << parseError("<a>\n<b>\n</a>");
 }
 
+// Repaired bytes grow the text past its first reservation; the error must
+// still be read from the text as it is then, with the position of the NUL.
+TEST(XmlReader, InvalidCharacterAfterRepairedBytesReportsItsPosition) {
+  std::string text(10, '\xEE');
+  text += std::string("\n\0", 2);
+  EXPECT_EQ(parseError(text), "Error on line 2, column 1: invalid XML character U+0000");
+}
+
 TEST(XmlReader, AcceptsWhatTheRulesAllow) {
   std::string many = "<a";
   for (int i = 0; i < 40; ++i) many += " a" + std::to_string(i) + "=\"" + std::to_string(i) + "\"";
