@@ -9,13 +9,20 @@
 //   changeImage*0*path*type        path rewritten with a later change time
 //   sound*0*path*type              path
 //   url*address                    nothing
-// Backslashes in paths are read as "/".
+// Backslashes in paths are read as "/". QA_COMPANION_CHOICE_FILE, when set,
+// names a file read at every start that overrides the choice, so one running
+// server can be given another choice per start: its words are the choice
+// ("picture", "cancel", "swf"; for "images" also "overcount", an images.txt
+// that counts 1000 more than were written, and "nocount", no images.txt),
+// a number (the count of "images") and "slow" (wait 300 ms before writing).
 
 #include <sys/stat.h>
 #include <utime.h>
 
 #include <cstdlib>
+#include <chrono>
 #include <ctime>
+#include <thread>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -55,6 +62,30 @@ std::string stem(const std::string& path) {
   return path.size() > 4 ? path.substr(0, path.size() - 4) : path;
 }
 
+struct Choice {
+  std::string what;
+  int count;
+};
+
+Choice readChoice() {
+  Choice choice{env("QA_COMPANION_CHOICE", "picture"), std::atoi(env("QA_COMPANION_COUNT", "2").c_str())};
+  const char* file = std::getenv("QA_COMPANION_CHOICE_FILE");
+  if (!file) return choice;
+  std::ifstream in(file);
+  bool slow = false;
+  for (std::string word; in >> word;) {
+    if (word == "slow") {
+      slow = true;
+    } else if (word.find_first_not_of("0123456789") == std::string::npos) {
+      choice.count = std::atoi(word.c_str());
+    } else {
+      choice.what = word;
+    }
+  }
+  if (slow) std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  return choice;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -68,7 +99,8 @@ int main(int argc, char** argv) {
 
   std::vector<std::string> f = fields(request);
   const std::string& verb = f[0];
-  std::string choice = env("QA_COMPANION_CHOICE", "picture");
+  const Choice chosen = readChoice();
+  const std::string& choice = chosen.what;
   if (verb == "scale" && f.size() == 6) {
     std::string target = slashes(f[2]);
     write(target, "scaled " + f[1] + " to " + f[3] + "x" + f[4] + " turned " + f[5] + "\n");
@@ -88,13 +120,13 @@ int main(int argc, char** argv) {
     if (choice == "swf") {
       write(folder + "/" + std::to_string(first) + ".swf", "movie");
     } else {
-      int count = std::atoi(env("QA_COMPANION_COUNT", "2").c_str());
-      for (int i = 0; i < count; ++i) {
+      for (int i = 0; i < chosen.count; ++i) {
         std::string picture = folder + "/" + std::to_string(first + i) + ".jpg";
         write(picture, "picture");
         info(picture, f[4], 640, 480);
       }
-      write(folder + "/images.txt", std::to_string(count) + "\n");
+      int counted = chosen.count + (choice == "overcount" ? 1000 : 0);
+      if (choice != "nocount") write(folder + "/images.txt", std::to_string(counted) + "\n");
     }
   } else if (verb == "changeImage" && f.size() == 4 && choice != "cancel") {
     std::string path = slashes(f[2]);

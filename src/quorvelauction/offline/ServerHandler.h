@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -10,6 +11,7 @@
 #include "platform/OutputStream.h"
 #include "platform/Properties.h"
 #include "platform/Socket.h"
+#include "quorvelauction/offline/NumberReservation.h"
 #include "quorvelauction/offline/Server.h"
 
 namespace quorvelauction::offline {
@@ -99,10 +101,11 @@ class Server::Handler {
   std::string onPreregisterUser(Properties& props);
 
   // --- shared by the handlers
-  // The next free image or sound number: one more than the largest
-  // "<number><4-character suffix>" in the folder, at least 1.
-  int32_t createImageId();
-  int32_t createSoundId();
+  // The next free image or sound number, reserved while the result lives;
+  // nothing when the folder's numbers are used up. open: a multiple
+  // selection, which claims every number from the first upward.
+  std::optional<NumberReservation> createImageId(bool open = false);
+  std::optional<NumberReservation> createSoundId();
   // CRC-32 of the text's UTF-8 bytes.
   static int64_t crc32(std::string_view text);
   // The user's widget pages of the domain, each line ended by "\n".
@@ -129,7 +132,6 @@ class Server::Handler {
   void postSoap(const std::string& body, platform::OutputStream& out);
   // Answers 404 and returns false when name leads out of its folder.
   static bool staysInside(std::string_view relative);
-  static int32_t nextId(const std::string& folder);
 
   std::unique_ptr<platform::BufferedInputStream> inputStream;
   std::shared_ptr<platform::Socket> socket;

@@ -106,28 +106,12 @@ std::string Server::Handler::userImages() {
   return reply;
 }
 
-int32_t Server::Handler::nextId(const std::string& folder) {
-  auto names = platform::File(folder).list();
-  if (!names) throw platform::IOException("cannot list " + folder);
-  int32_t highest = 0;
-  for (const std::string& name : *names) {
-    std::u16string units = Strings::toUtf16(name);
-    if (units.size() < 4) continue;
-    try {
-      int32_t value = platform::Integers::parseInt(Strings::fromUtf16(units.substr(0, units.size() - 4)));
-      if (value > highest) highest = value;
-    } catch (const platform::NumberFormatException&) {
-    }
-  }
-  return highest + 1;
+std::optional<NumberReservation> Server::Handler::createImageId(bool open) {
+  return NumberReservation::take(common::GlobalConfig::getUserPath() + "images/", open);
 }
 
-int32_t Server::Handler::createImageId() {
-  return nextId(common::GlobalConfig::getUserPath() + "images/");
-}
-
-int32_t Server::Handler::createSoundId() {
-  return nextId(common::GlobalConfig::getUserPath() + "sounds/");
+std::optional<NumberReservation> Server::Handler::createSoundId() {
+  return NumberReservation::take(common::GlobalConfig::getUserPath() + "sounds/");
 }
 
 int64_t Server::Handler::crc32(std::string_view text) {

@@ -13,14 +13,9 @@ const char kPending[] = "error:unknown function";
 std::string Server::Handler::onAuctionSubmitList(Properties&, int32_t) { return kPending; }
 std::string Server::Handler::update() { return kPending; }
 
-std::string Server::Handler::onOfflineSelectImages(Properties&) { return kPending; }
-std::string Server::Handler::onOfflineSelectImage(Properties&) { return kPending; }
-std::string Server::Handler::onOfflineChangeImage(Properties&) { return kPending; }
-std::string Server::Handler::onOfflineSelectSound(Properties&) { return kPending; }
 std::string Server::Handler::onOfflineLog(Properties&) { return kPending; }
 std::string Server::Handler::onAuctionVerify(Properties&) { return kPending; }
 std::string Server::Handler::onGetAccountBalance(Properties&) { return kPending; }
-std::string Server::Handler::onRemoveImage(Properties&) { return kPending; }
 std::string Server::Handler::onGetEbayUserData(Properties&) { return kPending; }
 std::string Server::Handler::onSetPassword(Properties&) { return kPending; }
 std::string Server::Handler::onSetEmailInfo(Properties&) { return kPending; }

@@ -176,6 +176,9 @@ TEST_F(HandlerFilesTest, NextImageAndSoundIds) {
       {{"3.jpg", "3v.jpg", "10.swf", "abc"}, 11},
       {{"x"}, 1},
       {{"-5.jpg"}, 1},
+      {{"12-90.jpg"}, 1},
+      {{"7.jpg", "7v.jpg", "7.jpg.info", "images.txt", "12.swf"}, 13},
+      {{"2147483646.jpg"}, 2147483647},
       // Removed images, info files and variants do not count; folders do.
       {{"17.jpg.deleted", "17.jpg.info", "17e.jpg", "4.jpg", "20.dir/"}, 21},
   };
@@ -191,13 +194,13 @@ TEST_F(HandlerFilesTest, NextImageAndSoundIds) {
         user.write("images/" + name, "x");
       }
     }
-    EXPECT_EQ(handler.createImageId(), c.expected) << ::testing::PrintToString(c.names);
+    EXPECT_EQ(handler.createImageId()->id(), c.expected) << ::testing::PrintToString(c.names);
   }
   common::GlobalConfig::load(dir.path(), dir.path());
   Server::userPath = dir.path();
   dir.write("sounds/12.mp3", "x");
   dir.write("sounds/30.mp3.deleted", "x");
-  EXPECT_EQ(handler.createSoundId(), 13);
+  EXPECT_EQ(handler.createSoundId()->id(), 13);
   std::filesystem::remove_all(dir.path() + "sounds");
   EXPECT_THROW(handler.createSoundId(), platform::IOException);
 }
