@@ -35,6 +35,7 @@ PLATFORM_EXCEPTION(NumberFormatException, IllegalArgumentException);
 PLATFORM_EXCEPTION(IllegalStateException, RuntimeException);
 PLATFORM_EXCEPTION(NullPointerException, RuntimeException);
 PLATFORM_EXCEPTION(IndexOutOfBoundsException, RuntimeException);
+PLATFORM_EXCEPTION(NoSuchElementException, RuntimeException);
 PLATFORM_EXCEPTION(UnsupportedOperationException, RuntimeException);
 PLATFORM_EXCEPTION(ParseException, Exception);
 PLATFORM_EXCEPTION(DecoderException, Exception);

@@ -20,4 +20,11 @@ class ConnectException : public SocketException {
   const char* typeName() const override { return "ConnectException"; }
 };
 
+// A connect or a read that met its time-out.
+class SocketTimeoutException : public IOException {
+ public:
+  explicit SocketTimeoutException(const std::string& message = "") : IOException(message) {}
+  const char* typeName() const override { return "SocketTimeoutException"; }
+};
+
 }  // namespace platform

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/NetExceptions.h"
 #include "platform/SecurityExceptions.h"
 
 namespace platform {
@@ -85,6 +86,20 @@ SSLSocket::SSLSocket(std::shared_ptr<const TlsEngine> engine,
       engine_(std::move(engine)),
       channel_(std::make_unique<Channel>(Channel{descriptor()})),
       session_(engine_->newClientSession(host)) {
+  attachChannel();
+}
+
+SSLSocket::SSLSocket(std::shared_ptr<const TlsEngine> engine,
+                     const std::optional<std::string>& host, int port,
+                     std::chrono::milliseconds connectTimeout)
+    : Socket(host, port, connectTimeout),
+      engine_(std::move(engine)),
+      channel_(std::make_unique<Channel>(Channel{descriptor()})),
+      session_(engine_->newClientSession(host)) {
+  attachChannel();
+}
+
+void SSLSocket::attachChannel() {
   BIO* bio = BIO_new(channelMethod());
   if (!bio) {
     SSL_free(session_);
@@ -112,6 +127,10 @@ void SSLSocket::startHandshake() {
       why = *refusal;
     } else if (SSL_get_error(session_, result) == SSL_ERROR_SYSCALL && channel_->lastError) {
       ERR_clear_error();
+      if (channel_->lastError == EAGAIN || channel_->lastError == EWOULDBLOCK) {
+        Socket::close();
+        throw SocketTimeoutException("Read timed out");
+      }
       why = std::strerror(channel_->lastError);
     } else {
       why = libraryError("Remote host terminated the handshake");
@@ -156,6 +175,7 @@ void SSLSocket::fail(int error, const char* what) {
   if (error == SSL_ERROR_SYSCALL && ERR_peek_error() == 0) {
     int system = channel_->lastError;
     if (system == ECONNRESET) throw SocketException("Connection reset");
+    if (system == EAGAIN || system == EWOULDBLOCK) throw SocketTimeoutException("Read timed out");
     throw SocketException(system ? std::strerror(system) : std::string(what) + " failed");
   }
   throw SSLException(libraryError("TLS failure"));

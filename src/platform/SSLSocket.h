@@ -20,6 +20,9 @@ class SSLSocket : public Socket {
  public:
   SSLSocket(std::shared_ptr<const TlsEngine> engine, const std::optional<std::string>& host,
             int port);
+  // As above; a connect that takes longer than connectTimeout fails with SocketTimeoutException.
+  SSLSocket(std::shared_ptr<const TlsEngine> engine, const std::optional<std::string>& host,
+            int port, std::chrono::milliseconds connectTimeout);
   ~SSLSocket() override;
 
   void startHandshake();
@@ -35,6 +38,7 @@ class SSLSocket : public Socket {
 
  private:
   static bio_method_st* channelMethod();
+  void attachChannel();
   [[noreturn]] void fail(int result, const char* what);
 
   std::shared_ptr<const TlsEngine> engine_;

@@ -19,6 +19,11 @@ class SSLSocketFactory {
   std::unique_ptr<SSLSocket> createSocket(const std::optional<std::string>& host, int port) const {
     return std::make_unique<SSLSocket>(engine_, host, port);
   }
+  // As above, with a connect time-out.
+  std::unique_ptr<SSLSocket> createSocket(const std::optional<std::string>& host, int port,
+                                          std::chrono::milliseconds connectTimeout) const {
+    return std::make_unique<SSLSocket>(engine_, host, port, connectTimeout);
+  }
 
  private:
   std::shared_ptr<const TlsEngine> engine_;

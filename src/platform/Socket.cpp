@@ -2,6 +2,8 @@
 
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -20,7 +22,37 @@ std::string errorText(int error) {
   return std::strerror(error);
 }
 
-int connectTo(const std::optional<std::string>& host, int port) {
+// Connects fd within timeout; false with errno set when it cannot.
+bool connectWithin(int fd, const sockaddr* address, socklen_t length,
+                   std::chrono::milliseconds timeout) {
+  int flags = ::fcntl(fd, F_GETFL);
+  ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+  int rc = ::connect(fd, address, length);
+  if (rc != 0 && errno != EINPROGRESS) return false;
+  if (rc != 0) {
+    pollfd wait{fd, POLLOUT, 0};
+    int ready;
+    do {
+      ready = ::poll(&wait, 1, static_cast<int>(timeout.count()));
+    } while (ready < 0 && errno == EINTR);
+    if (ready == 0) {
+      errno = ETIMEDOUT;
+      return false;
+    }
+    int error = 0;
+    socklen_t size = sizeof error;
+    ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size);
+    if (error != 0) {
+      errno = error;
+      return false;
+    }
+  }
+  ::fcntl(fd, F_SETFL, flags);
+  return true;
+}
+
+int connectTo(const std::optional<std::string>& host, int port,
+              std::optional<std::chrono::milliseconds> timeout = std::nullopt) {
   int lastError = ECONNREFUSED;
   for (const auto& address : HostResolver::resolve(host, port)) {
     int fd = ::socket(address.family, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -28,14 +60,20 @@ int connectTo(const std::optional<std::string>& host, int port) {
       lastError = errno;
       continue;
     }
-    int rc;
-    do {
-      rc = ::connect(fd, reinterpret_cast<const sockaddr*>(&address.storage), address.length);
-    } while (rc != 0 && errno == EINTR);
-    if (rc == 0) return fd;
+    const auto* target = reinterpret_cast<const sockaddr*>(&address.storage);
+    if (timeout) {
+      if (connectWithin(fd, target, address.length, *timeout)) return fd;
+    } else {
+      int rc;
+      do {
+        rc = ::connect(fd, target, address.length);
+      } while (rc != 0 && errno == EINTR);
+      if (rc == 0) return fd;
+    }
     lastError = errno;
     ::close(fd);
   }
+  if (lastError == ETIMEDOUT && timeout) throw SocketTimeoutException("connect timed out");
   throw ConnectException(std::strerror(lastError));
 }
 
@@ -85,6 +123,10 @@ class Socket::Output : public OutputStream {
 Socket::Socket(const std::optional<std::string>& host, int port)
     : Socket(connectTo(host, port)) {}
 
+Socket::Socket(const std::optional<std::string>& host, int port,
+               std::chrono::milliseconds timeout)
+    : Socket(connectTo(host, port, timeout)) {}
+
 Socket::Socket(int descriptor)
     : fd_(descriptor), in_(std::make_unique<Input>(*this)), out_(std::make_unique<Output>(*this)) {}
 
@@ -95,6 +137,16 @@ Socket::~Socket() {
 
 InputStream& Socket::getInputStream() { return *in_; }
 OutputStream& Socket::getOutputStream() { return *out_; }
+
+void Socket::setSoTimeout(std::chrono::milliseconds timeout) {
+  timeval limit{};
+  limit.tv_sec = static_cast<time_t>(timeout.count() / 1000);
+  limit.tv_usec = static_cast<suseconds_t>(timeout.count() % 1000 * 1000);
+  if (::setsockopt(descriptor(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit) != 0 ||
+      ::setsockopt(descriptor(), SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit) != 0) {
+    throw SocketException(std::strerror(errno));
+  }
+}
 
 void Socket::setTcpNoDelay(bool on) {
   int value = on ? 1 : 0;
@@ -147,6 +199,7 @@ int Socket::receive(char* buffer, int count) {
     if (n == 0) return -1;
     if (errno == EINTR) continue;
     if (isClosed()) return -1;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) throw SocketTimeoutException("Read timed out");
     throw SocketException(errorText(errno));
   }
 }
@@ -158,6 +211,7 @@ void Socket::send(const char* buffer, int count) {
     ssize_t n = ::send(fd, buffer, static_cast<size_t>(count), MSG_NOSIGNAL);
     if (n < 0) {
       if (errno == EINTR) continue;
+      if (errno == EAGAIN || errno == EWOULDBLOCK) throw SocketTimeoutException("Write timed out");
       throw SocketException(errorText(errno));
     }
     buffer += n;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -12,7 +13,7 @@ namespace platform {
 
 // A connected TCP client socket. Its input and output streams belong to the
 // socket and live as long as it; closing either stream closes the socket.
-// No connect or read time-out: reads block until data, end or failure.
+// Without time-outs set, connects and reads block until done, end or failure.
 // One thread may read while another writes; close() from any thread wakes
 // a blocked reader, which then sees the end of the stream.
 class Socket {
@@ -22,6 +23,8 @@ class Socket {
   // Fails with UnknownHostException, ConnectException (refused, unreachable)
   // or IllegalArgumentException for a port outside 0..65535.
   Socket(const std::optional<std::string>& host, int port);
+  // As above; a connect that takes longer than timeout fails with SocketTimeoutException.
+  Socket(const std::optional<std::string>& host, int port, std::chrono::milliseconds timeout);
   // Takes over a connected descriptor (a connection that was accepted).
   explicit Socket(int descriptor);
   virtual ~Socket();
@@ -31,6 +34,9 @@ class Socket {
   InputStream& getInputStream();
   OutputStream& getOutputStream();
 
+  // A read that waits longer than timeout for data fails with
+  // SocketTimeoutException("Read timed out"); zero waits for ever.
+  void setSoTimeout(std::chrono::milliseconds timeout);
   void setTcpNoDelay(bool on);
   bool getTcpNoDelay() const;
   // The remote and the local port of the connection.
