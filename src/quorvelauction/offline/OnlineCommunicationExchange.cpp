@@ -1,5 +1,7 @@
 #include "quorvelauction/offline/OnlineCommunicationExchange.h"
 
+#include "quorvelauction/offline/ServiceTimeouts.h"
+
 namespace quorvelauction::offline {
 
 namespace {
@@ -26,7 +28,10 @@ platform::ObjectInputStream& OnlineCommunication::Exchange::reply(bool compresse
 }
 
 platform::HttpClient::Limits OnlineCommunication::Exchange::limits() {
-  return platform::HttpClient::Limits{};
+  platform::HttpClient::Limits limits;
+  limits.connect = ServiceTimeouts::connect();
+  limits.silence = ServiceTimeouts::read();
+  return limits;
 }
 
 }  // namespace quorvelauction::offline

@@ -1,10 +1,14 @@
 #include "quorvelauction/offline/OnlineCommunication.h"
 
 #include <gtest/gtest.h>
+#include <strings.h>
 #include <unistd.h>
 #include <zlib.h>
 
+#include <atomic>
+#include <chrono>
 #include <functional>
+#include <thread>
 #include <string>
 
 #include "platform/ByteArrayOutputStream.h"
@@ -15,14 +19,15 @@
 #include "quorvelauction/common/FileStreamFactory.h"
 #include "quorvelauction/common/GlobalConfig.h"
 #include "quorvelauction/offline/Server.h"
+#include "quorvelauction/offline/ServiceTimeouts.h"
 #include "support/CaptureOut.h"
-#include "support/ServletStub.h"
+#include "support/OnlineService.h"
 #include "support/TempDir.h"
 
 using quorvelauction::common::GlobalConfig;
 using quorvelauction::offline::OnlineCommunication;
 using quorvelauction::offline::Server;
-using testsupport::ServletStub;
+using testsupport::OnlineService;
 using testsupport::TempDir;
 
 namespace {
@@ -109,6 +114,13 @@ std::string replyOf(const std::string& fields) {
   return sink.take();
 }
 
+std::optional<std::string> header(const OnlineService::HttpRequest& request, const std::string& name) {
+  for (const auto& [key, value] : request.headers) {
+    if (strcasecmp(key.c_str(), name.c_str()) == 0) return value;
+  }
+  return std::nullopt;
+}
+
 std::string zlibOf(const std::string& plain) {
   uLongf size = compressBound(plain.size());
   std::string packed(size, '\0');
@@ -128,11 +140,22 @@ class OnlineCommunicationTest : public ::testing::Test {
   }
   void TearDown() override { GlobalConfig::setFileStreamFactoryHelper(nullptr); }
 
-  ServletStub::Handler answer(std::string fields) {
-    return [body = replyOf(fields)](const ServletStub::Request&) {
-      return ServletStub::Reply{200, body};
+  static OnlineService::HttpHandler answer(std::string fields) { return answerBody(replyOf(fields)); }
+  static OnlineService::HttpHandler answerBody(std::string body, int status = 200) {
+    return [body, status](const OnlineService::HttpRequest&) {
+      OnlineService::HttpReply reply;
+      reply.status = status;
+      reply.body = body;
+      return reply;
     };
   }
+  // A servlet that runs service calls on its own handler.
+  struct Servlet {
+    explicit Servlet(OnlineService::HttpHandler handler) { service.setHttpHandler(std::move(handler)); }
+    std::string host() const { return service.host(); }
+    std::vector<OnlineService::HttpRequest> requests() const { return service.httpRequests(); }
+    OnlineService service;
+  };
 
   TempDir dir_;
   PlainFiles files_;
@@ -169,21 +192,22 @@ TEST_F(OnlineCommunicationTest, RequestFieldsOfEveryOperation) {
        utf("log") + utf("S1") + utf("offlineException") + utf("x\xC3\xA9")},
   };
   for (const Case& c : cases) {
-    ServletStub servlet(answer(utf("17")));
+    Servlet servlet(answer(utf("17")));
     c.call(servlet.host());
     auto requests = servlet.requests();
     ASSERT_EQ(requests.size(), 1u) << c.name;
     const auto& request = requests[0];
     EXPECT_EQ(request.method, "POST") << c.name;
     EXPECT_EQ(request.target, "/app/communication") << c.name;
-    EXPECT_EQ(request.header("Content-Type"), "application/x-java-serialized-object") << c.name;
-    EXPECT_EQ(request.header("Expect"), std::nullopt) << c.name;
+    EXPECT_EQ(header(request, "Content-Type"), "application/x-java-serialized-object") << c.name;
+    EXPECT_EQ(header(request, "Content-Length"), std::to_string(request.body.size())) << c.name;
+    EXPECT_EQ(header(request, "Expect"), std::nullopt) << c.name;
     EXPECT_EQ(joined(request.body), c.fields) << c.name;
   }
 }
 
 TEST_F(OnlineCommunicationTest, BodyExamplesByteForByte) {
-  ServletStub servlet(answer(utf("ok")));
+  Servlet servlet(answer(utf("ok")));
   OnlineCommunication::log(servlet.host(), "", "", "");
   EXPECT_EQ(servlet.requests()[0].body,
             std::string("\xAC\xED\x00\x05\x77\x0B\x00\x03log\x00\x00\x00\x00\x00\x00", 17));
@@ -202,7 +226,7 @@ TEST_F(OnlineCommunicationTest, UploadCountsEveryPieceAndAnswersUnchanged) {
   std::string big = dir_.write("big.jpg", std::string(25000, 'b'));
   dir_.write("v.swf", std::string(300, 's'));
   dir_.write("v.jpg", std::string(40, 'j'));
-  ServletStub servlet(answer(utf("error:quota full")));
+  Servlet servlet(answer(utf("error:quota full")));
   EXPECT_EQ(OnlineCommunication::uploadScaledImage(servlet.host(), big, "S", 1, 2, "-90.jpg"),
             "error:quota full");
   EXPECT_EQ(Server::transferStatusSent.load(), 25000);
@@ -216,7 +240,7 @@ TEST_F(OnlineCommunicationTest, LocalFileFailuresSendNothing) {
   std::string shrinking = dir_.write("gone.short", std::string(30000, 'g'));
   std::string huge = dir_.file("huge.jpg");
   ASSERT_EQ(truncate(dir_.write("huge.jpg", "").c_str(), int64_t{1} << 31), 0);
-  ServletStub servlet(answer(utf("1")));
+  Servlet servlet(answer(utf("1")));
   std::string host = servlet.host();
   EXPECT_THROW(OnlineCommunication::uploadVideoAndImage(host, dir_.file("only"), "S", 1, "1.jpg"),
                platform::FileNotFoundException);
@@ -233,7 +257,7 @@ TEST_F(OnlineCommunicationTest, LargeBodyIsSpooledWithTheSameBytes) {
   std::string content(OnlineCommunication::kSpoolThreshold + 4096, '\0');
   for (size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>(i * 31 + i / 977);
   std::string file = dir_.write("large.mp3", content);
-  ServletStub servlet(answer(utf("5")));
+  Servlet servlet(answer(utf("5")));
   EXPECT_EQ(OnlineCommunication::uploadSound(servlet.host(), file, "S", 3, "1.mp3", "Standard"), "5");
   EXPECT_EQ(joined(servlet.requests()[0].body),
             utf("soundUpload") + utf("S") + i32(3) + utf("1.mp3") + utf("Standard") +
@@ -244,22 +268,31 @@ TEST_F(OnlineCommunicationTest, ReplyShapes) {
   std::string okAcrossRecords = std::string("\xAC\xED\x00\x05\x77\x01\x00\x79\x77\x02\x02o\x77\x01k", 15);
   struct Case {
     const char* name;
-    ServletStub::Reply reply;
+    int status;
+    std::string body;
     const char* answer;  // nullptr: the call fails
+    std::optional<std::string> raw = std::nullopt;
   };
   const Case cases[] = {
-      {"text split over records with a reset mark", {200, okAcrossRecords}, "ok"},
-      {"bytes after the field are ignored", {200, replyOf(utf("ok") + "junk")}, "ok"},
-      {"ends early", {200, replyOf(std::string("\x00\x05", 2) + "ab")}, nullptr},
-      {"empty body", {200, ""}, nullptr},
-      {"wrong magic", {200, "\xAC\xED\x00\x06" + replyOf(utf("ok")).substr(4)}, nullptr},
-      {"status 500", {500, replyOf(utf("ok"))}, nullptr},
-      {"status 404", {404, replyOf(utf("ok"))}, nullptr},
-      {"redirect not followed", {302, ""}, nullptr},
-      {"closed without reply", {200, "", std::string()}, nullptr},
+      {"text split over records with a reset mark", 200, okAcrossRecords, "ok"},
+      {"bytes after the field are ignored", 200, replyOf(utf("ok") + "junk"), "ok"},
+      {"ends early", 200, replyOf(std::string("\x00\x05", 2) + "ab"), nullptr},
+      {"empty body", 200, "", nullptr},
+      {"wrong magic", 200, "\xAC\xED\x00\x06" + replyOf(utf("ok")).substr(4), nullptr},
+      {"status 500", 500, replyOf(utf("ok")), nullptr},
+      {"status 404", 404, replyOf(utf("ok")), nullptr},
+      {"redirect not followed", 302, "", nullptr,
+       "HTTP/1.1 302 Found\r\nLocation: http://127.0.0.1:1/\r\nContent-Length: 0\r\n\r\n"},
+      {"closed without reply", 200, "", nullptr, std::string()},
   };
   for (const Case& c : cases) {
-    ServletStub servlet([&](const ServletStub::Request&) { return c.reply; });
+    Servlet servlet([&](const OnlineService::HttpRequest&) {
+      OnlineService::HttpReply reply;
+      reply.status = c.status;
+      reply.body = c.body;
+      reply.raw = c.raw;
+      return reply;
+    });
     std::string file = dir_.write("p.jpg", "x");
     try {
       std::string got = OnlineCommunication::uploadScaledImage(servlet.host(), file, "S", 1, 2, "v.jpg");
@@ -273,24 +306,24 @@ TEST_F(OnlineCommunicationTest, ReplyShapes) {
 TEST_F(OnlineCommunicationTest, DownloadVideoWritesReceivedNamesBelowTheFolder) {
   std::string folder = dir_.path() + "images/";
   ASSERT_EQ(platform::File(folder).mkdirs(), true);
-  ServletStub servlet(answer(i32(3) + utf(".swf") + i32(5) + "SWFok" + utf(".jpg") + i32(0) + utf("ok")));
+  Servlet servlet(answer(i32(3) + utf(".swf") + i32(5) + "SWFok" + utf(".jpg") + i32(0) + utf("ok")));
   EXPECT_EQ(OnlineCommunication::downloadVideo(folder, servlet.host(), "S", "dir9", 7), 3);
   EXPECT_EQ(TempDir::read(folder + "7.swf"), "SWFok");
   EXPECT_EQ(TempDir::read(folder + "7.jpg"), "");
   EXPECT_EQ(Server::transferStatusSent.load(), 5);
   EXPECT_EQ(joined(servlet.requests()[0].body), utf("downloadVideo") + utf("S") + utf("dir9"));
 
-  ServletStub none(answer(i32(-4) + utf("ok")));
+  Servlet none(answer(i32(-4) + utf("ok")));
   EXPECT_EQ(OnlineCommunication::downloadVideo(folder, none.host(), "S", "d", 8), -4);
 
   // A reply that ends inside a file keeps what came.
-  ServletStub cut(answer(i32(1) + utf(".flv") + i32(10) + "abc"));
+  Servlet cut(answer(i32(1) + utf(".flv") + i32(10) + "abc"));
   EXPECT_THROW(OnlineCommunication::downloadVideo(folder, cut.host(), "S", "d", 9), platform::IOException);
   EXPECT_EQ(TempDir::read(folder + "9.flv"), "abc");
 
   for (std::string name : {std::string(""), std::string("/../x"), std::string("..swf"),
                            std::string("a\\b"), std::string("a\0b", 3)}) {
-    ServletStub evil(answer(i32(1) + utf(name) + i32(1) + "x" + utf("ok")));
+    Servlet evil(answer(i32(1) + utf(name) + i32(1) + "x" + utf("ok")));
     EXPECT_THROW(OnlineCommunication::downloadVideo(folder, evil.host(), "S", "d", 1),
                  platform::IOException);
   }
@@ -299,7 +332,7 @@ TEST_F(OnlineCommunicationTest, DownloadVideoWritesReceivedNamesBelowTheFolder) 
 }
 
 TEST_F(OnlineCommunicationTest, FileListQuery) {
-  ServletStub servlet(answer(utf("ok") + utf("filelist.txt") + i32(123) + i64(4294967295u)));
+  Servlet servlet(answer(utf("ok") + utf("filelist.txt") + i32(123) + i64(4294967295u)));
   auto entry = OnlineCommunication::getOfflineFilelistInfo("getOfflineFilelistInfo2", servlet.host(), "S");
   EXPECT_EQ(entry.name, "filelist.txt");
   EXPECT_EQ(entry.size, 123);
@@ -307,7 +340,7 @@ TEST_F(OnlineCommunicationTest, FileListQuery) {
   EXPECT_EQ(joined(servlet.requests()[0].body),
             utf("getOfflineFilelistInfo2WithDomain") + utf("auction_de") + utf("S"));
   for (std::string status : {"OK", "ok ", "error:no list"}) {
-    ServletStub refusing(answer(utf(status)));
+    Servlet refusing(answer(utf(status)));
     try {
       OnlineCommunication::getOfflineFilelistInfo("getOfflineFilelistInfo", refusing.host(), "S");
       ADD_FAILURE() << status;
@@ -320,7 +353,7 @@ TEST_F(OnlineCommunicationTest, FileListQuery) {
 TEST_F(OnlineCommunicationTest, FileListQueryWithoutDefaultDomainSendsNothing) {
   dir_.write("WEB-INF/global.properties", "other=1\n");
   GlobalConfig::load(dir_.path(), dir_.path());
-  ServletStub servlet(answer(utf("ok")));
+  Servlet servlet(answer(utf("ok")));
   EXPECT_ANY_THROW(OnlineCommunication::getOfflineFilelistInfo("getOfflineFilelistInfo", servlet.host(), "S"));
   EXPECT_TRUE(servlet.requests().empty());
 }
@@ -328,10 +361,8 @@ TEST_F(OnlineCommunicationTest, FileListQueryWithoutDefaultDomainSendsNothing) {
 TEST_F(OnlineCommunicationTest, DownloadOfflineFilesInflatesTheReply) {
   std::string folder = dir_.path();
   platform::File(folder + "lib").mkdirs();  // the caller makes the folders
-  ServletStub servlet([&](const ServletStub::Request&) {
-    return ServletStub::Reply{200, zlibOf(replyOf(utf("ok") + i32(4) + "list" + i32(0) +
-                                                   i32(3000) + std::string(3000, 'z')))};
-  });
+  Servlet servlet(answerBody(
+      zlibOf(replyOf(utf("ok") + i32(4) + "list" + i32(0) + i32(3000) + std::string(3000, 'z')))));
   testsupport::CaptureOut out;
   OnlineCommunication::downloadOfflineFiles("downloadOfflineFiles", folder, servlet.host(), "S",
                                             {"filelist.txt", "empty.txt", "lib/a.bin"});
@@ -358,7 +389,7 @@ TEST_F(OnlineCommunicationTest, DownloadOfflineFilesRefusedOrPlain) {
       {"not compressed", replyOf(utf("ok")), "downloadOfflineFiles start\n"},
   };
   for (const Case& c : cases) {
-    ServletStub servlet([&](const ServletStub::Request&) { return ServletStub::Reply{200, c.reply}; });
+    Servlet servlet(answerBody(c.reply));
     testsupport::CaptureOut out;
     EXPECT_ANY_THROW(OnlineCommunication::downloadOfflineFiles("downloadOfflineFiles2", dir_.path(),
                                                                servlet.host(), "S", {"filelist.txt"}))
@@ -366,13 +397,30 @@ TEST_F(OnlineCommunicationTest, DownloadOfflineFilesRefusedOrPlain) {
     EXPECT_EQ(out.text(), c.printed) << c.name;
     EXPECT_FALSE(platform::File(dir_.file("filelist.txt.update")).exists()) << c.name;
   }
-  ServletStub empty([&](const ServletStub::Request&) {
-    return ServletStub::Reply{200, zlibOf(replyOf(utf("ok")))};
-  });
+  Servlet empty(answerBody(zlibOf(replyOf(utf("ok")))));
   testsupport::CaptureOut out;
   OnlineCommunication::downloadOfflineFiles("downloadOfflineFiles", dir_.path(), empty.host(), "S", {});
   EXPECT_EQ(joined(empty.requests()[0].body),
             utf("downloadOfflineFilesWithDomain") + utf("auction_de") + utf("S") + i32(0));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(OnlineCommunicationTest, SilentServletIsBoundedByTheReadTimeout) {
+  using namespace std::chrono_literals;
+  quorvelauction::offline::ServiceTimeouts::set(1000ms, 1000ms, 300ms);
+  std::atomic<bool> released{false};
+  {
+    Servlet servlet([&](const OnlineService::HttpRequest&) {
+      while (!released) std::this_thread::sleep_for(10ms);
+      return OnlineService::HttpReply{};
+    });
+    EXPECT_THROW(OnlineCommunication::log(servlet.host(), "S", "t", "x"), platform::IOException);
+    released = true;
+  }
+  quorvelauction::offline::ServiceTimeouts::reset();
 }
 
 }  // namespace
