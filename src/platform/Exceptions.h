@@ -27,6 +27,8 @@ PLATFORM_EXCEPTION(FileNotFoundException, IOException);
 PLATFORM_EXCEPTION(EOFException, IOException);
 PLATFORM_EXCEPTION(UnsupportedEncodingException, IOException);
 PLATFORM_EXCEPTION(SocketException, IOException);
+PLATFORM_EXCEPTION(StreamCorruptedException, IOException);
+PLATFORM_EXCEPTION(UTFDataFormatException, IOException);
 PLATFORM_EXCEPTION(RuntimeException, Exception);
 PLATFORM_EXCEPTION(IllegalArgumentException, RuntimeException);
 PLATFORM_EXCEPTION(NumberFormatException, IllegalArgumentException);

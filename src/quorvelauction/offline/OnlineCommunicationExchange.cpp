@@ -1,0 +1,37 @@
+#include "quorvelauction/offline/OnlineCommunicationExchange.h"
+
+#include "quorvelauction/offline/ServiceTimeouts.h"
+
+namespace quorvelauction::offline {
+
+namespace {
+const char kContentType[] = "application/x-java-serialized-object";
+}  // namespace
+
+OnlineCommunication::Exchange::Exchange(const std::string& host)
+    : url_("http://" + host + "/app/communication"),
+      body_(kSpoolThreshold),
+      out_(body_),
+      replyBytes_(kSpoolThreshold) {}
+
+platform::ObjectInputStream& OnlineCommunication::Exchange::reply(bool compressed) {
+  out_.flush();
+  platform::HttpClient::post(url_, kContentType, body_, replyBytes_, limits());
+  replySource_ = replyBytes_.reader();
+  platform::InputStream* source = replySource_.get();
+  if (compressed) {
+    inflater_ = std::make_unique<platform::InflaterInputStream>(*source, 512);
+    source = inflater_.get();
+  }
+  in_ = std::make_unique<platform::ObjectInputStream>(*source);
+  return *in_;
+}
+
+platform::HttpClient::Limits OnlineCommunication::Exchange::limits() {
+  platform::HttpClient::Limits limits;
+  limits.connect = ServiceTimeouts::connect();
+  limits.silence = ServiceTimeouts::read();
+  return limits;
+}
+
+}  // namespace quorvelauction::offline
