@@ -480,10 +480,16 @@ void ForeachNode::render(Renderer& r) const {
 }
 
 void IncludeNode::render(Renderer& r) const {
-  for (const Expr* name : names) {
+  for (size_t i = 0; i < names.size(); ++i) {
     Value scratch;
-    const Value& v = name->eval(r, scratch);
-    if (v.isNull()) continue;
+    const Value& v = names[i]->eval(r, scratch);
+    if (v.isNull()) {
+      Engine& engine = r.engine();
+      r.write(engine.includeErrorStart());
+      r.write("error with arg " + std::to_string(i) + " please see log.");
+      r.write(engine.includeErrorEnd());
+      continue;
+    }
     r.write(r.engine().getContent(v.toString(), r.currentTemplate().getEncoding()));
   }
 }
