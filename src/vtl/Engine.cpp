@@ -95,6 +95,8 @@ void Engine::init() {
     inputEncoding_ = setting("input.encoding", "ISO-8859-1");
     counterName_ = setting("directive.foreach.counter.name", "velocityCount");
     counterHash_ = Context::hashOf(counterName_);
+    includeErrorStart_ = setting("directive.include.output.errormsg.start", "<!-- include error :");
+    includeErrorEnd_ = setting("directive.include.output.errormsg.end", "see error log -->");
     counterInitialValue_ = static_cast<int32_t>(intSetting("directive.foreach.counter.initial.value", 1));
     maxParseDepth_ = static_cast<size_t>(std::max<int64_t>(1, intSetting("directive.parse.max.depth", 10)));
     maxMacroDepth_ = static_cast<int>(std::clamp<int64_t>(intSetting("velocimacro.max.depth", 20), 1, 100));

@@ -69,6 +69,9 @@ class Engine {
 
   MacroTable& macros() { return macros_; }
   const std::string& counterName() const { return counterName_; }
+  // What #include writes for an argument without a value, around its message.
+  const std::string& includeErrorStart() const { return includeErrorStart_; }
+  const std::string& includeErrorEnd() const { return includeErrorEnd_; }
   size_t counterHash() const { return counterHash_; }
   int32_t counterInitialValue() const { return counterInitialValue_; }
   size_t maxParseDepth() const { return maxParseDepth_; }
@@ -104,6 +107,8 @@ class Engine {
 
   std::string inputEncoding_ = "ISO-8859-1";
   std::string counterName_ = "velocityCount";
+  std::string includeErrorStart_;
+  std::string includeErrorEnd_;
   size_t counterHash_ = Context::hashOf("velocityCount");
   int32_t counterInitialValue_ = 1;
   size_t maxParseDepth_ = 10;

@@ -10,6 +10,7 @@
 #include "platform/Strings.h"
 #include "vtl/CharacterObject.h"
 #include "vtl/ClassObject.h"
+#include "vtl/IteratorObject.h"
 
 namespace vtl {
 
@@ -359,7 +360,9 @@ Value subList(const List& list, const Value& from, const Value& to) {
   return Value(std::move(part));
 }
 
-bool listMethod(List& list, std::string_view name, std::span<const Value> args, Value& result) {
+bool listMethod(const std::shared_ptr<List>& self, std::string_view name, std::span<const Value> args,
+                Value& result) {
+  List& list = *self;
   // Arrays have no methods of their own.
   if (list.isArray()) return false;
   if (args.empty()) {
@@ -367,6 +370,8 @@ bool listMethod(List& list, std::string_view name, std::span<const Value> args, 
       result = Value(static_cast<int32_t>(list.items.size()));
     } else if (name == "isEmpty") {
       result = Value(list.items.empty());
+    } else if (name == "iterator") {
+      result = Value(std::make_shared<IteratorObject>(self));
     } else {
       return false;
     }
@@ -450,7 +455,7 @@ bool Methods::invoke(const Value& target, std::string_view name, std::span<const
       found = boolMethod(target.asBool(), name, args, result);
       break;
     case Value::Kind::kList:
-      found = listMethod(*target.asList(), name, args, result);
+      found = listMethod(target.asList(), name, args, result);
       break;
     case Value::Kind::kObject:
       found = target.asObject()->invoke(name, args, result);

@@ -367,6 +367,13 @@ void Parser::parseBackslashes(std::vector<Node*>& nodes) {
       }
       return;
     }
+    if (valid) {
+      // An escaped name of no directive or macro known here is text, even
+      // if a macro of that name is defined further on.
+      emitText(nodes, start, after);
+      pos_ = after;
+      return;
+    }
   }
   emitText(nodes, start, p);
   pos_ = p;

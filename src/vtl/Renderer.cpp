@@ -6,6 +6,7 @@
 
 #include "vtl/Engine.h"
 #include "vtl/Exceptions.h"
+#include "vtl/IteratorObject.h"
 #include "vtl/Methods.h"
 
 namespace vtl {
@@ -446,8 +447,17 @@ void ForeachNode::render(Renderer& r) const {
   if (!list) {
     Value scratch;
     const Value& target = items->eval(r, scratch);
-    if (!target.isList()) return;
-    held = target.asList();
+    if (target.isObject()) {
+      // An iterator is walked from where it stands, to its end.
+      auto* iterator = dynamic_cast<IteratorObject*>(target.asObject().get());
+      if (!iterator) return;
+      held = std::make_shared<List>();
+      while (iterator->hasNext()) held->items.push_back(iterator->next());
+    } else if (target.isList()) {
+      held = target.asList();
+    } else {
+      return;
+    }
     list = held.get();
   }
   const std::string& counter = r.engine().counterName();
@@ -480,10 +490,16 @@ void ForeachNode::render(Renderer& r) const {
 }
 
 void IncludeNode::render(Renderer& r) const {
-  for (const Expr* name : names) {
+  for (size_t i = 0; i < names.size(); ++i) {
     Value scratch;
-    const Value& v = name->eval(r, scratch);
-    if (v.isNull()) continue;
+    const Value& v = names[i]->eval(r, scratch);
+    if (v.isNull()) {
+      Engine& engine = r.engine();
+      r.write(engine.includeErrorStart());
+      r.write("error with arg " + std::to_string(i) + " please see log.");
+      r.write(engine.includeErrorEnd());
+      continue;
+    }
     r.write(r.engine().getContent(v.toString(), r.currentTemplate().getEncoding()));
   }
 }

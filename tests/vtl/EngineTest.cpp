@@ -128,6 +128,17 @@ TEST(Files, CharacterSetOfTheCallerAppliesToParseAndInclude) {
   EXPECT_THROW(merge(*engine, "utf8.vm", context, "no-such-charset"), platform::UnsupportedEncodingException);
 }
 
+TEST(Files, IncludeOfNoValueWritesItsErrorNote) {
+  testsupport::TempDir dir;
+  dir.write("raw.txt", "R");
+  dir.write("main.vm", "[#include($nothing)][#include(\"raw.txt\" $nothing)][#parse($nothing)]");
+  auto engine = vtltest::engineFor(dir.path());
+  vtl::Context context;
+  EXPECT_EQ(merge(*engine, "main.vm", context),
+            "[<!-- include error :error with arg 0 please see log.see error log -->]"
+            "[R<!-- include error :error with arg 1 please see log.see error log -->][]");
+}
+
 TEST(Files, ParsedTemplatesShareTheContextAndMacros) {
   testsupport::TempDir dir;
   dir.write("macros.vm", "#macro(greet $who)Hi $who#end#set($fromInner = 'set')");

@@ -103,6 +103,7 @@ TEST(Directives, IfForeachSetAndMacros) {
       // Before its definition the name alone is a call; "()" stays text.
       {"#m2()#macro(m2)x#end#m2()", "x()x"},
       {"#m3('a')|#macro(m3 $v)<$v>#end#m3('b')|#nomacro()", "('a')|<b>|#nomacro()"},
+      {"\\#m4()|\\\\#m4|#macro(m4)y#end\\#m4()", "\\#m4()|\\\\#m4|#m4()"},
       // The first definition holds.
       {"#macro(d)1#end#macro(d)2#end#d()", "1"},
       // A macro may call itself and macros defined after it.

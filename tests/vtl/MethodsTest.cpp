@@ -106,6 +106,9 @@ TEST(OtherMethods, NumbersListsAndObjects) {
       {"$items.indexOf('c') $items.indexOf('z') $items.subList(1, 3) $items.subList(0, 0)",
        "2 -1 [b, c] []"},
       {"$items.add('d') $items.size() $items", "true 4 [a, b, c, d]"},
+      {"#set($it = $items.iterator())$it.hasNext() $it.next() #foreach($x in $it)$x#end $it.hasNext()",
+       "true a bc false"},
+      {"$items.iterator().class.name", "java.util.ArrayList$Itr"},
       // A list literal is a new list at every evaluation.
       {"#foreach($i in [1..3])#set($l = [1, 2])$l.add($i)$l #end", "true[1, 2, 1] true[1, 2, 2] true[1, 2, 3] "},
       {"$bean.name $bean.color $bean.other $bean.active $bean.class.name",
@@ -120,7 +123,8 @@ TEST(OtherMethods, NumbersListsAndObjects) {
 TEST(FailingMethods, ThrowMethodInvocationException) {
   for (const char* text : {"$s.substring(9)", "$s.substring(3, 2)", "$s.charAt(-1)", "$items.get(5)",
                            "$s.concat($nope)", "$s.matches('(')", "$bean.fail()", "$items.subList(2, 1)",
-                           "$items.subList(0, 4)", "$s.codePointAt(5)", "$n.compareTo($nope)"}) {
+                           "$items.subList(0, 4)", "$s.codePointAt(5)", "$n.compareTo($nope)",
+                           "#set($it = $items.iterator())#foreach($x in $it)-#end$it.next()"}) {
     vtl::Context ctx = context();
     EXPECT_THROW(vtltest::evaluate(text, ctx), vtl::MethodInvocationException) << text;
   }

@@ -3,10 +3,30 @@
 #include <gtest/gtest.h>
 
 #include "TemplateTesting.h"
+#include "vtl/XmlContent.h"
 #include "vtl/XmlValues.h"
 #include "xml/SAXReader.h"
 
 namespace {
+
+// Node counts and joined text read from an element's XML text.
+TEST(XmlContent, CountsDirectNodesAndJoinsAllText) {
+  struct Case {
+    const char* xml;
+    int nodes;
+    const char* text;
+  } cases[] = {
+      {"<a/>", 0, ""},
+      {"<a>x</a>", 1, "x"},
+      {"<a> <b>in<c>ner</c></b> tail &amp; &lt;&#246;&#x20AC;</a>", 3, " inner tail & <\xC3\xB6\xE2\x82\xAC"},
+      {"<a>x<![CDATA[<y>]]>z<!-- note --><?pi data?><b k=\"a>b\"/></a>", 6, "x<y>z"},
+  };
+  for (const auto& c : cases) {
+    vtl::XmlContent content(c.xml);
+    EXPECT_EQ(content.nodeCount(), c.nodes) << c.xml;
+    EXPECT_EQ(content.stringValue(), c.text) << c.xml;
+  }
+}
 
 TEST(XmlValues, DocumentModelOperationsAndPropertyForms) {
   xml::Document doc = xml::SAXReader().read(
@@ -36,6 +56,15 @@ TEST(XmlValues, DocumentModelOperationsAndPropertyForms) {
       {"$doc.rootElement.element('other').asXML()", "<other/>"},
       {"#if($doc.rootElement.element('item') == $doc.rootElement.elements().get(0))same#end", "same"},
       {"#if($doc.rootElement.parent)parent#{else}no parent#end", "no parent"},
+      {"#set($r = $doc.rootElement)$r.nodeCount() $doc.nodeCount() $r.elementText('item')|"
+       "$r.elementTextTrim('item')|$!r.elementText('missing')|$r.element('other').hasContent()",
+       "3 1  one |one||false"},
+      {"#set($r = $doc.rootElement)$r.elements().get(1).getPath() $r.isRootElement() "
+       "$r.element('item').isRootElement() $r.isTextOnly() $r.element('item').isTextOnly()",
+       "/root/p:item true false false true"},
+      {"$doc.rootElement.getStringValue()|$doc.rootElement.elements().get(1).namespaceURI|"
+       "$doc.rootElement.elements().get(1).namespacePrefix",
+       " one |urn:p|p"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(vtltest::evaluate(c.text, context), c.expected) << c.text;
