@@ -7,10 +7,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install.sh
 cmake -S . -B build/run -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQA_BENCH=OFF > /dev/null
-cmake --build build/run -j "$(nproc)" --target quorvelauction-server crypthelper
+cmake --build build/run -j "$(nproc)" --target quorvelauction-server crypthelper quorvelcompanion
 rm -rf build/demo
 cp -r demo build/demo
 build/run/crypthelper "$PWD/build/demo/htdocs" > /dev/null
+# The server starts the companion from its program folder by the
+# "programName" of messages.properties.
+install -m 755 build/run/quorvelcompanion "build/demo/$(sed -n 's/^programName=//p' demo/messages.properties | tr -d '\r')"
 mkdir -p build/demo-user
 cd build/demo
 exec ../run/quorvelauction-server "$PWD/../demo-user"

@@ -247,6 +247,13 @@ TEST_F(MediaCommandsTest, SelectionsAtOnceGetTheirOwnNumbers) {
       EXPECT_TRUE(ids.insert(result.substr(at + 10, result.find(':', at + 10) - at - 10)).second) << result;
   }
   EXPECT_EQ(ids, (std::set<std::string>{"4", "5", "6", "7", "8"}));
+  // Each picture is listed once, whatever the order the commands ended in.
+  const std::string list = images();
+  for (const std::string& id : ids) {
+    const std::string entry = "<" + id + " t=\"Standard\"/>";
+    EXPECT_EQ(list.find(entry), list.rfind(entry)) << list;
+    EXPECT_NE(list.find(entry), std::string::npos) << list;
+  }
 }
 
 }  // namespace
