@@ -65,8 +65,8 @@ class Installation {
 };
 
 Installation& installation() {
-  static Installation* shared = new Installation();
-  return *shared;
+  static Installation shared;  // removed with its records when the program ends
+  return shared;
 }
 
 platform::Properties listRequest() {

@@ -45,6 +45,16 @@ class Properties::LineReader {
     position_ = end;
     precedingBackslash = false;
   }
+  // Takes the character after an escaping backslash when the buffer holds
+  // it and it ends no line: the common escapes skip a round of the loop.
+  bool takeEscaped(std::u16string* line, char16_t& c) {
+    if (position_ >= buffer_.size()) return false;
+    c = buffer_[position_];
+    if (c == '\n' || c == '\r') return false;
+    ++position_;
+    if (line) line->push_back(c);
+    return true;
+  }
   bool atEnd() {
     char16_t c;
     if (!next(c)) return true;
@@ -93,7 +103,13 @@ bool Properties::LineReader::readLine(std::u16string& line) {
     if (c != '\n' && c != '\r') {
       if (!commentLine) line.push_back(c);
       precedingBackslash = c == '\\' ? !precedingBackslash : false;
-      if (c != '\\') takeRun(commentLine ? nullptr : &line, precedingBackslash);
+      if (c == '\\') {
+        char16_t escaped;
+        if (!precedingBackslash || !takeEscaped(commentLine ? nullptr : &line, escaped)) continue;
+        precedingBackslash = false;
+        if (escaped == '\\') continue;
+      }
+      takeRun(commentLine ? nullptr : &line, precedingBackslash);
       continue;
     }
     // The end of a physical line.

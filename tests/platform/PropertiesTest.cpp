@@ -239,8 +239,26 @@ TEST(Properties, PlainRunsBesideEscapesAndSurrogates) {
       {"k=\\uD800\xE4" "bc", "?\xC3\xA4" "bc"},
       {"k=abc\\uD800", "abc?"},
       {"k=a\\\nb  c\\", "ab  c"},
+      {"k=a\\\r\n   b", "ab"},
+      {"k=a\\\\\nx=y", "a\\"},
+      {"k=\\\\\\\\b", "\\\\b"},
+      {"k=\\\\\\\nb", "\\b"},
+      {"# c\\\nk=v", "v"},
+      {"k=\\=\\:\\#\\!\\ x", "=:#! x"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(loadBytes(c.line).getProperty("k"), c.value) << c.line;
+  }
+}
+
+// The bytes are read in pieces; escapes and continuations cut between two
+// pieces read as they do whole.
+TEST(Properties, EscapesCutBetweenReads) {
+  for (size_t pad = 8180; pad < 8200; ++pad) {
+    const std::string head = "k=" + std::string(pad - 2, 'a');
+    EXPECT_EQ(loadBytes(head + "\\u00e4\\\\b\\nc").getProperty("k"),
+              std::string(pad - 2, 'a') + "\xC3\xA4\\b\nc") << pad;
+    EXPECT_EQ(loadBytes(head + "\\\r\n  d\\\\").getProperty("k"), std::string(pad - 2, 'a') + "d\\")
+        << pad;
   }
 }
