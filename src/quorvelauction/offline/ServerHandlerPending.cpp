@@ -18,7 +18,6 @@ std::string Server::Handler::onOfflineSelectImages(Properties&) { return kPendin
 std::string Server::Handler::onOfflineSelectImage(Properties&) { return kPending; }
 std::string Server::Handler::onOfflineChangeImage(Properties&) { return kPending; }
 std::string Server::Handler::onOfflineSelectSound(Properties&) { return kPending; }
-std::string Server::Handler::onOfflineLog(Properties&) { return kPending; }
 std::string Server::Handler::onAuctionVerify(Properties&) { return kPending; }
 std::string Server::Handler::onGetAccountBalance(Properties&) { return kPending; }
 std::string Server::Handler::onRemoveImage(Properties&) { return kPending; }
