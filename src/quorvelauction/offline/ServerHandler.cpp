@@ -457,7 +457,8 @@ void Server::Handler::postSoap(const std::string& body, platform::OutputStream& 
     const std::string key = parameter.getName();
     const std::string value = parameter.getText();
     props.setProperty(key, value);
-    trace.append("(").append(key).append(" ").append(value).append(") ");
+    // The trace goes to standard output and "log.txt": no password in clear.
+    trace.append("(").append(key).append(" ").append(key == "password" ? "****" : value).append(") ");
   }
   System::out().println(trace);
   const std::string result = evaluateFunction(name, props);

@@ -13,7 +13,6 @@ const char kPending[] = "error:unknown function";
 std::string Server::Handler::onAuctionSubmitList(Properties&, int32_t) { return kPending; }
 std::string Server::Handler::update() { return kPending; }
 
-std::string Server::Handler::onLogin(Properties&) { return kPending; }
 std::string Server::Handler::onOfflineSelectImages(Properties&) { return kPending; }
 std::string Server::Handler::onOfflineSelectImage(Properties&) { return kPending; }
 std::string Server::Handler::onOfflineChangeImage(Properties&) { return kPending; }
@@ -21,9 +20,7 @@ std::string Server::Handler::onOfflineSelectSound(Properties&) { return kPending
 std::string Server::Handler::onAuctionVerify(Properties&) { return kPending; }
 std::string Server::Handler::onGetAccountBalance(Properties&) { return kPending; }
 std::string Server::Handler::onRemoveImage(Properties&) { return kPending; }
-std::string Server::Handler::onGetUserData(Properties&) { return kPending; }
 std::string Server::Handler::onGetEbayUserData(Properties&) { return kPending; }
-std::string Server::Handler::onUpdateUserData(Properties&) { return kPending; }
 std::string Server::Handler::onSetPassword(Properties&) { return kPending; }
 std::string Server::Handler::onSetEmailInfo(Properties&) { return kPending; }
 std::string Server::Handler::onConvertGiftCoupon(Properties&) { return kPending; }
@@ -34,12 +31,8 @@ std::string Server::Handler::onBuyFlatrate(Properties&) { return kPending; }
 std::string Server::Handler::onBuyPowersellerFlatrate(Properties&) { return kPending; }
 std::string Server::Handler::onCancelFlatrate(Properties&) { return kPending; }
 std::string Server::Handler::onGetSuggestedCategories(Properties&) { return kPending; }
-std::string Server::Handler::onOfflineIsOnline(Properties&) { return kPending; }
 std::string Server::Handler::onOfflineNeedsUpdate(Properties&) { return kPending; }
-std::string Server::Handler::onOfflineGetServerSessionId(Properties&) { return kPending; }
 std::string Server::Handler::onPasswordLost(Properties&) { return kPending; }
-std::string Server::Handler::onOfflineGetAccountUrl(Properties&) { return kPending; }
 std::string Server::Handler::onCopyVideo(Properties&) { return kPending; }
-std::string Server::Handler::onPreregisterUser(Properties&) { return kPending; }
 
 }  // namespace quorvelauction::offline

@@ -1,0 +1,387 @@
+// The online session against the stand-in service: probe, login, the login cache, the store
+// document and the session commands, as the service records them.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/Exceptions.h"
+#include "platform/File.h"
+#include "platform/FileInputStream.h"
+#include "platform/Properties.h"
+#include "quorvelauction/common/AuctionTestSupport.h"
+#include "quorvelauction/common/GlobalConfig.h"
+#include "quorvelauction/offline/ReplacedFile.h"
+#include "quorvelauction/offline/Server.h"
+#include "quorvelauction/offline/ServerHandler.h"
+#include "quorvelauction/offline/ServiceTimeouts.h"
+#include "support/CaptureOut.h"
+#include "support/OnlineService.h"
+#include "support/TempDir.h"
+
+namespace quorvelauction::offline {
+namespace {
+
+using common::GlobalConfig;
+using testsupport::OnlineService;
+using Answer = OnlineService::SoapAnswer;
+using Events = std::vector<std::string>;
+using Pairs = std::vector<std::pair<std::string, std::string>>;
+using namespace std::chrono_literals;
+
+// Two domains of their own (domain settings are read once per process) with the sites 201
+// and 202; site 202 has a category cache.
+const std::string& sessionApplication() {
+  static testsupport::TempDir* dir = [] {
+    auto* d = new testsupport::TempDir();
+    d->write("app/WEB-INF/global.properties", "domains=session_a,session_b\n");
+    d->write("app/WEB-INF/session_a/config/config.properties", "ebayApi.SiteId=201\n");
+    d->write("app/WEB-INF/session_b/config/config.properties", "ebayApi.SiteId=202\n");
+    d->write("app/WEB-INF/202/config/config.properties", "ebayApi.SiteId=202\n");
+    std::filesystem::copy(testsupport::sourceDir() + "/demo/htdocs/app/WEB-INF/77/ebay-cache",
+                          d->path() + "app/WEB-INF/202/ebay-cache");
+    return d;
+  }();
+  static const std::string path = dir->path() + "app/";
+  return path;
+}
+
+std::string hashOf(const std::string& password) {
+  return std::to_string(Server::Handler::crc32(password));
+}
+
+class SessionCommandsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    static auctiontest::PlainFiles files;
+    Server::trustAll();
+    Server::host.set(service.host());
+    Server::userPath = user.path();
+    Server::offlineId = 4711;
+    Server::serverSessionId.set("");
+    GlobalConfig::setFileStreamFactoryHelper(&files);
+    GlobalConfig::load(sessionApplication(), user.path());
+    server.domain.set("session_a");
+    service.answer("login", Answer::value("S1"));
+    service.answer("getUserData", Answer::value("<user>fresh</user>"));
+    service.answer("getStore", Answer::value("<store>new</store>"));
+  }
+  void TearDown() override { ServiceTimeouts::reset(); }
+
+  // The probe meets silence and its (lowered) time-out: the service counts as unreachable.
+  void unreachable() {
+    service.setProbe(OnlineService::Probe::kSilence);
+    ServiceTimeouts::set(100ms, ServiceTimeouts::connect(), ServiceTimeouts::read());
+  }
+
+  std::string call(const std::string& function,
+                   std::initializer_list<std::pair<const char*, const char*>> params = {}) {
+    platform::Properties props;
+    for (auto [key, value] : params) props.setProperty(key, value);
+    return handler.evaluateFunction(function, props);
+  }
+  std::string login(const char* name, const char* password, const char* domain = "session_a") {
+    return call("login", {{"userName", name}, {"password", password}, {"domain", domain}});
+  }
+
+  std::string cachePath() const { return user.path() + "loginCache.properties"; }
+  void writeCache(const std::string& name, const std::optional<std::string>& hash,
+                  const std::string& userData) {
+    platform::Properties table;
+    table.setProperty("userData", userData);
+    table.setProperty("userName", name);
+    if (hash) table.setProperty("passwordHash", *hash);
+    ReplacedFile::write(cachePath(), [&](platform::OutputStream& out) { table.store(out, std::string()); });
+  }
+  std::optional<platform::Properties> cache() const {
+    if (!platform::File(cachePath()).exists()) return std::nullopt;
+    platform::Properties table;
+    platform::FileInputStream in(cachePath());
+    table.load(in);
+    return table;
+  }
+  std::optional<std::string> cached(const char* key) const {
+    auto table = cache();
+    return table ? table->getProperty(key) : std::nullopt;
+  }
+  std::string store() const {
+    platform::File file(user.path() + "store.xml");
+    return file.exists() ? testsupport::TempDir::read(file.getPath()) : "(none)";
+  }
+
+  OnlineService service;
+  testsupport::TempDir user;
+  Server server;
+  Server::Handler handler{server, nullptr};
+};
+
+TEST_F(SessionCommandsTest, LoginOutcomes) {
+  enum After { kFresh, kOld, kGone };
+  const struct {
+    const char* name;
+    bool reachable;
+    std::optional<std::string> cacheUser, cacheHash;
+    const char* password;
+    Answer loginAnswer;
+    const char* result;
+    Events events;
+    After after;
+  } rows[] = {
+      {"online, cache matches", true, "anna", hashOf("pw"), "pw", Answer::value("S1"), "offline",
+       {"probe", "probe", "soap:login", "soap:getUserData"}, kFresh},
+      {"online, no cache", true, std::nullopt, std::nullopt, "pw", Answer::value("S1"), "offline",
+       {"probe", "probe", "soap:login", "soap:getUserData"}, kFresh},
+      {"online, login refused", true, "anna", hashOf("pw"), "pw", Answer::value("error:wrong password"),
+       "error:wrong password", {"probe", "probe", "soap:login"}, kGone},
+      {"offline, cache matches", false, "anna", hashOf("pw"), "pw", Answer::value("S1"), "offline",
+       {"probe"}, kOld},
+      {"offline, wrong password", false, "anna", hashOf("other"), "pw", Answer::value("S1"),
+       "error:not_online", {"probe", "probe"}, kGone},
+      {"offline, other user", false, "bert", hashOf("pw"), "pw", Answer::value("S1"),
+       "error:not_online", {"probe", "probe"}, kGone},
+      {"offline, no cache", false, std::nullopt, std::nullopt, "pw", Answer::value("S1"),
+       "error:not_online", {"probe", "probe"}, kGone},
+      {"offline, no hash, empty password", false, "anna", std::nullopt, "", Answer::value("S1"),
+       "offline", {"probe"}, kOld},
+      {"offline, no hash, a password", false, "anna", std::nullopt, "pw", Answer::value("S1"),
+       "error:not_online", {"probe", "probe"}, kGone},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    platform::File(cachePath()).remove();
+    if (row.cacheUser) writeCache(*row.cacheUser, row.cacheHash, "<user>old</user>");
+    service.setProbe(OnlineService::Probe::kAnswer);
+    ServiceTimeouts::reset();
+    if (!row.reachable) unreachable();
+    service.answer("login", row.loginAnswer);
+    service.clearRecords();
+
+    EXPECT_EQ(login("anna", row.password), row.result);
+    EXPECT_EQ(service.events(), row.events);
+    switch (row.after) {
+      case kFresh:
+        EXPECT_EQ(cached("userData"), "<user>fresh</user>");
+        EXPECT_EQ(cached("userName"), "anna");
+        EXPECT_EQ(cached("passwordHash"), hashOf(row.password));
+        break;
+      case kOld:
+        EXPECT_EQ(cached("userData"), "<user>old</user>");
+        break;
+      case kGone:
+        EXPECT_FALSE(cache());
+        break;
+    }
+  }
+}
+
+TEST_F(SessionCommandsTest, LoginSendsCredentialsAndDomainAndKeepsTheSessionId) {
+  testsupport::CaptureOut out;
+  ASSERT_EQ(login("anna", "s3cret ä"), "offline");
+  auto calls = service.soapCalls();
+  ASSERT_EQ(calls.size(), 2u);
+  EXPECT_EQ(calls[0].pairs, (Pairs{{"userName", "anna"}, {"password", "s3cret ä"}, {"domain", "session_a:4711"}}));
+  EXPECT_EQ(calls[1].pairs, (Pairs{{"sessionId", "S1"}}));
+  EXPECT_EQ(Server::serverSessionId.get(), "S1");
+  // The password never reaches standard output.
+  EXPECT_NE(out.text().find("login(anna, ****)"), std::string::npos) << out.text();
+  EXPECT_EQ(out.text().find("s3cret"), std::string::npos);
+  EXPECT_NE(out.text().find("isOnline: true"), std::string::npos);
+
+  // A refused login later leaves the old session id; "error" without ":" is kept as an id.
+  service.answer("login", Answer::value("error:locked"));
+  EXPECT_EQ(login("anna", "x"), "error:locked");
+  EXPECT_EQ(Server::serverSessionId.get(), "S1");
+  service.answer("login", Answer::value("errorish"));
+  EXPECT_EQ(login("anna", "x"), "errorish");
+  EXPECT_EQ(Server::serverSessionId.get(), "errorish");
+}
+
+TEST_F(SessionCommandsTest, DomainSwitchReloadsTheSiteCategoryCache) {
+  testsupport::CaptureOut out;
+  // A fixed user name succeeds at once: no probe, no cache, but the domain still switches.
+  EXPECT_EQ(login("brindlemoorcap", "", "session_b"), "offline");
+  EXPECT_EQ(server.domain.get(), "session_b");
+  EXPECT_NE(out.text().find("loading ebay-cache file for site 202..."), std::string::npos);
+  EXPECT_TRUE(GlobalConfig::getEbayCache(202));
+  EXPECT_TRUE(service.events().empty());
+  EXPECT_FALSE(cache());
+  const size_t printed = out.text().size();
+  EXPECT_EQ(login("brindlemoorcap_vost_kelm", "", "session_b"), "offline");
+  EXPECT_EQ(out.text().find("loading", printed), std::string::npos) << "same domain: nothing loaded";
+  EXPECT_EQ(login("Brindlemoorcap", "", "session_b"), "offline") << "not fixed: logs in";
+  EXPECT_EQ(service.events().size(), 4u);
+}
+
+TEST_F(SessionCommandsTest, DomainLeadingOutOfTheConfigurationIsRefused) {
+  for (const char* domain : {"", "/", "\\", "..", "../session_a", "a/b", "a\\b"}) {
+    EXPECT_EQ(login("anna", "pw", domain), "error:invalid domain") << domain;
+  }
+  EXPECT_EQ(call("login", {{"userName", "anna"}, {"password", "pw"}}), "error:invalid domain");
+  EXPECT_EQ(server.domain.get(), "session_a");
+  EXPECT_EQ(server.userName.get(), "");
+  EXPECT_TRUE(service.events().empty());
+}
+
+TEST_F(SessionCommandsTest, GetUserData) {
+  EXPECT_EQ(call("getUserData"), "<user>fresh</user>");
+  EXPECT_EQ(service.events(), (Events{"probe", "probe", "soap:login", "soap:getUserData"}));
+
+  // Unreachable: the cache of the last online login answers.
+  unreachable();
+  service.clearRecords();
+  EXPECT_EQ(call("getUserData"), "<user>fresh</user>");
+  EXPECT_EQ(service.events(), (Events{"probe"}));
+  platform::File(cachePath()).remove();
+  EXPECT_EQ(call("getUserData"), "error:not cached");
+  writeCache("anna", "0", "");
+  platform::Properties noData;
+  noData.setProperty("userName", "anna");
+  ReplacedFile::write(cachePath(), [&](platform::OutputStream& out) { noData.store(out, std::string()); });
+  EXPECT_THROW(call("getUserData"), platform::Exception);
+
+  // A refused login is the answer; an error answer of the service leaves the cache.
+  ServiceTimeouts::reset();
+  service.setProbe(OnlineService::Probe::kAnswer);
+  writeCache("anna", "0", "<user>kept</user>");
+  service.answer("getUserData", Answer::value("error:busy"));
+  EXPECT_EQ(call("getUserData"), "<user>kept</user>");
+  service.answer("login", Answer::value("error:refused"));
+  EXPECT_EQ(call("getUserData"), "error:refused");
+}
+
+TEST_F(SessionCommandsTest, UpdateUserDataRefreshesCacheAndStore) {
+  service.answer("updateUserData", Answer::value("done"));
+  EXPECT_EQ(call("updateUserData", {{"sessionId", "offline"}}), "done");
+  EXPECT_EQ(service.events(), (Events{"probe", "probe", "soap:login", "soap:updateUserData",
+                                      "soap:getUserData", "soap:getStore"}));
+  EXPECT_EQ(service.soapCalls()[2].pairs, (Pairs{{"sessionId", "S1"}}));
+  EXPECT_EQ(store(), "<store>new</store>");
+  EXPECT_EQ(cached("userData"), "<user>fresh</user>");
+
+  // An error answer is still the result after both refreshes; a store error keeps store.xml.
+  service.answer("updateUserData", Answer::value("error:no"));
+  service.answer("getStore", Answer::value("error:later"));
+  service.clearRecords();
+  EXPECT_EQ(call("updateUserData"), "error:no");
+  EXPECT_EQ(service.events().size(), 6u);
+  EXPECT_EQ(store(), "<store>new</store>");
+
+  service.answer("login", Answer::value("error:refused"));
+  EXPECT_EQ(call("updateUserData"), "error:refused");
+  unreachable();
+  EXPECT_EQ(call("updateUserData"), "error:not_online");
+}
+
+TEST_F(SessionCommandsTest, ReachabilityAndSessionId) {
+  EXPECT_EQ(call("offlineIsOnline"), "1");
+  // A host that closes at once is reachable.
+  service.setProbe(OnlineService::Probe::kClose);
+  EXPECT_EQ(call("offlineIsOnline"), "1");
+  service.setProbe(OnlineService::Probe::kAnswer);
+  service.clearRecords();
+  EXPECT_EQ(call("offlineGetServerSessionId"), "S1");
+  EXPECT_EQ(service.events(), (Events{"probe", "probe", "soap:login"}));
+  service.answer("login", Answer::value("error:refused"));
+  EXPECT_EQ(call("offlineGetServerSessionId"), "error:refused");
+
+  unreachable();
+  service.clearRecords();
+  EXPECT_EQ(call("offlineIsOnline"), "0");
+  EXPECT_EQ(call("offlineGetServerSessionId"), "error:not_online");
+  EXPECT_EQ(service.events(), (Events{"probe", "probe"}));
+}
+
+TEST_F(SessionCommandsTest, AccountUrlAndPreregistration) {
+  service.answer("login", Answer::value("error:refused"));
+  EXPECT_EQ(call("offlineGetAccountUrl"), "https://" + service.host() + "/app/account?sessionId=");
+  service.answer("login", Answer::value("S9"));
+  EXPECT_EQ(call("offlineGetAccountUrl"), "https://" + service.host() + "/app/account?sessionId=S9");
+
+  service.answer("preregisterUser", Answer::value("ok"));
+  service.clearRecords();
+  EXPECT_EQ(call("preregisterUser", {{"a0", "x"}, {"password", "p"}, {"email", "e@x"},
+                                     {"domain", "session_a"}, {"ebayUserId", "eb"}}),
+            "ok");
+  EXPECT_EQ(service.events(), (Events{"probe", "soap:preregisterUser"}));
+  EXPECT_EQ(service.soapCalls()[0].pairs,
+            (Pairs{{"domain", "session_a"}, {"email", "e@x"}, {"ebayUserId", "eb"}, {"password", "p"}}));
+
+  unreachable();
+  service.clearRecords();
+  EXPECT_EQ(call("offlineGetAccountUrl"), "error:not_online");
+  EXPECT_EQ(call("preregisterUser"), "error:not_online");
+  EXPECT_EQ(service.events(), (Events{"probe", "probe"}));
+}
+
+TEST_F(SessionCommandsTest, OneOnlineAuctionPerLocalNumber) {
+  std::atomic<int> created{0};
+  service.answer("auctionCreateWithPictures",
+                 OnlineService::SoapResponder([&](const OnlineService::SoapCall&) {
+                   return Answer::value(std::to_string(900 + created.fetch_add(1)));
+                 }));
+  Server::serverSessionId.set("S1");
+  std::vector<std::thread> threads;
+  std::vector<int32_t> ids(8);
+  for (int i = 0; i < 8; ++i) {
+    threads.emplace_back([&, i] {
+      Server::Handler own(server, nullptr);
+      ids[i] = own.createOrGetServerAuctionId(5);
+    });
+  }
+  for (auto& t : threads) t.join();
+  for (int32_t id : ids) EXPECT_EQ(id, 900);
+  ASSERT_EQ(service.soapCalls().size(), 1u);
+  EXPECT_EQ(service.soapCalls()[0].pairs, (Pairs{{"sessionId", "S1"}, {"pictures", ""}}));
+  EXPECT_EQ(service.events(), (Events{"soap:auctionCreateWithPictures"})) << "no probe, no login";
+
+  service.answer("auctionCreateWithPictures", Answer::value("error:no session"));
+  EXPECT_THROW(handler.createOrGetServerAuctionId(6), platform::NumberFormatException);
+  EXPECT_EQ(server.auctionIdMapping.get().count(6), 0u);
+}
+
+TEST_F(SessionCommandsTest, ConcurrentRefreshesLeaveOneWholeFile) {
+  Server::serverSessionId.set("S1");
+  const std::string big(200000, 'u');
+  service.answer("getUserData", Answer::value(big));
+  std::vector<std::thread> threads;
+  for (int i = 0; i < 6; ++i) {
+    threads.emplace_back([&] {
+      Server::Handler own(server, nullptr);
+      own.updateCache();
+      own.updateStore();
+    });
+  }
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(cached("userData"), big);
+  EXPECT_EQ(store(), "<store>new</store>");
+  // No temporary file stays behind.
+  EXPECT_EQ(platform::File(user.path()).list()->size(), 2u);
+}
+
+TEST_F(SessionCommandsTest, FailedReplacementKeepsTheOldFile) {
+  writeCache("anna", "1", "<user>old</user>");
+  EXPECT_THROW(ReplacedFile::write(cachePath(),
+                                   [](platform::OutputStream& out) {
+                                     out.write(std::string("partial"));
+                                     throw platform::IOException("disk full");
+                                   }),
+               platform::IOException);
+  EXPECT_EQ(cached("userData"), "<user>old</user>");
+  EXPECT_EQ(platform::File(user.path()).list()->size(), 1u);
+}
+
+TEST_F(SessionCommandsTest, BrokenServiceFailsTheCallLikeABrokenConnection) {
+  ServiceTimeouts::set(ServiceTimeouts::probe(), ServiceTimeouts::connect(), 200ms);
+  service.answer("login", Answer::silence());
+  EXPECT_THROW(call("offlineGetServerSessionId"), platform::IOException);
+  service.answer("login", Answer::close());
+  EXPECT_THROW(call("offlineGetServerSessionId"), platform::Exception);
+  EXPECT_EQ(Server::serverSessionId.get(), "");
+}
+
+}  // namespace
+}  // namespace quorvelauction::offline
