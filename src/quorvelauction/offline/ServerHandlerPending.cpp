@@ -31,7 +31,6 @@ std::string Server::Handler::onBuyFlatrate(Properties&) { return kPending; }
 std::string Server::Handler::onBuyPowersellerFlatrate(Properties&) { return kPending; }
 std::string Server::Handler::onCancelFlatrate(Properties&) { return kPending; }
 std::string Server::Handler::onGetSuggestedCategories(Properties&) { return kPending; }
-std::string Server::Handler::onOfflineNeedsUpdate(Properties&) { return kPending; }
 std::string Server::Handler::onPasswordLost(Properties&) { return kPending; }
 std::string Server::Handler::onCopyVideo(Properties&) { return kPending; }
 
