@@ -53,6 +53,11 @@ TEST_F(OnlineSessionTest, UnreachableServiceAnswersAtOnce) {
       {"preregisterUser", "&a0=auction_de&a1=a@b&a2=x&a3=geheim77", "error:not_online"},
   };
   for (const auto& c : cases) EXPECT_EQ(call(c.func, c.args), c.result) << c.func;
+  for (const char* func : {"getEbayUserData", "setPassword", "setEmailInfo", "passwordLost", "getAccountBalance",
+                           "convertGiftCoupon", "getPaymentInfo", "prePayment", "prePaymentPack", "buyFlatrate",
+                           "buyPowersellerFlatrate", "cancelFlatrate", "getSuggestedCategories"}) {
+    EXPECT_EQ(call(func, "&a0=s&a1=geheim77&a2=y&a3=z"), "error:not_online") << func;
+  }
   EXPECT_EQ(server->output().find("geheim77"), std::string::npos) << "password in the output";
 }
 

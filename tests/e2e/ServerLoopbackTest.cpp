@@ -153,7 +153,7 @@ TEST_F(ServerLoopbackTest, GetCallsMapPositionsAndEscapeTheResult) {
        "passed+parameters%3A+func%3Decho+a0%3D%26euro%3B+test%3D%26euro%3B"},
       {"/app/call?func=Echo&a0=1", "error%3Aunknown+function"},
       {"/app/call?func=offlineGetTransferStatus&a0=s", "0%3A0"},
-      {"/app/call?func=offlineGetServerSessionId", "error%3Aunknown+function"},
+      {"/app/call?func=offlineGetServerSessionId", "error%3Anot%5Fonline"},
       {"/app/call?func=getStore&a0=s", "error%3Aneeds%5Fupdate"},
       {"/app/call?func=userImages&a0=s", "%3Cimages%3E%3C%2Fimages%3E"},
   };

@@ -331,7 +331,11 @@ void OnlineService::acceptLoop() {
       reapWorkers();
       auto done = std::make_shared<std::atomic<bool>>(false);
       workers_.push_back({std::thread([this, client, soap, done] {
-                            soap ? serveSoap(client) : serveHttp(client);
+                            // A malformed request or a failing handler ends only its connection.
+                            try {
+                              soap ? serveSoap(client) : serveHttp(client);
+                            } catch (const std::exception&) {
+                            }
                             ::close(client);
                             done->store(true);
                           }),

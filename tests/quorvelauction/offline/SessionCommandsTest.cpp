@@ -22,6 +22,7 @@
 #include "support/CaptureOut.h"
 #include "support/OnlineService.h"
 #include "support/TempDir.h"
+#include "quorvelauction/offline/SessionFixture.h"
 
 namespace quorvelauction::offline {
 namespace {
@@ -33,91 +34,7 @@ using Events = std::vector<std::string>;
 using Pairs = std::vector<std::pair<std::string, std::string>>;
 using namespace std::chrono_literals;
 
-// Two domains of their own (domain settings are read once per process) with the sites 201
-// and 202; site 202 has a category cache.
-const std::string& sessionApplication() {
-  static testsupport::TempDir* dir = [] {
-    auto* d = new testsupport::TempDir();
-    d->write("app/WEB-INF/global.properties", "domains=session_a,session_b\n");
-    d->write("app/WEB-INF/session_a/config/config.properties", "ebayApi.SiteId=201\n");
-    d->write("app/WEB-INF/session_b/config/config.properties", "ebayApi.SiteId=202\n");
-    d->write("app/WEB-INF/202/config/config.properties", "ebayApi.SiteId=202\n");
-    std::filesystem::copy(testsupport::sourceDir() + "/demo/htdocs/app/WEB-INF/77/ebay-cache",
-                          d->path() + "app/WEB-INF/202/ebay-cache");
-    return d;
-  }();
-  static const std::string path = dir->path() + "app/";
-  return path;
-}
-
-std::string hashOf(const std::string& password) {
-  return std::to_string(Server::Handler::crc32(password));
-}
-
-class SessionCommandsTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    static auctiontest::PlainFiles files;
-    Server::trustAll();
-    Server::host.set(service.host());
-    Server::userPath = user.path();
-    Server::offlineId = 4711;
-    Server::serverSessionId.set("");
-    GlobalConfig::setFileStreamFactoryHelper(&files);
-    GlobalConfig::load(sessionApplication(), user.path());
-    server.domain.set("session_a");
-    service.answer("login", Answer::value("S1"));
-    service.answer("getUserData", Answer::value("<user>fresh</user>"));
-    service.answer("getStore", Answer::value("<store>new</store>"));
-  }
-  void TearDown() override { ServiceTimeouts::reset(); }
-
-  // The probe meets silence and its (lowered) time-out: the service counts as unreachable.
-  void unreachable() {
-    service.setProbe(OnlineService::Probe::kSilence);
-    ServiceTimeouts::set(100ms, ServiceTimeouts::connect(), ServiceTimeouts::read());
-  }
-
-  std::string call(const std::string& function,
-                   std::initializer_list<std::pair<const char*, const char*>> params = {}) {
-    platform::Properties props;
-    for (auto [key, value] : params) props.setProperty(key, value);
-    return handler.evaluateFunction(function, props);
-  }
-  std::string login(const char* name, const char* password, const char* domain = "session_a") {
-    return call("login", {{"userName", name}, {"password", password}, {"domain", domain}});
-  }
-
-  std::string cachePath() const { return user.path() + "loginCache.properties"; }
-  void writeCache(const std::string& name, const std::optional<std::string>& hash,
-                  const std::string& userData) {
-    platform::Properties table;
-    table.setProperty("userData", userData);
-    table.setProperty("userName", name);
-    if (hash) table.setProperty("passwordHash", *hash);
-    ReplacedFile::write(cachePath(), [&](platform::OutputStream& out) { table.store(out, std::string()); });
-  }
-  std::optional<platform::Properties> cache() const {
-    if (!platform::File(cachePath()).exists()) return std::nullopt;
-    platform::Properties table;
-    platform::FileInputStream in(cachePath());
-    table.load(in);
-    return table;
-  }
-  std::optional<std::string> cached(const char* key) const {
-    auto table = cache();
-    return table ? table->getProperty(key) : std::nullopt;
-  }
-  std::string store() const {
-    platform::File file(user.path() + "store.xml");
-    return file.exists() ? testsupport::TempDir::read(file.getPath()) : "(none)";
-  }
-
-  OnlineService service;
-  testsupport::TempDir user;
-  Server server;
-  Server::Handler handler{server, nullptr};
-};
+using SessionCommandsTest = SessionFixture;
 
 TEST_F(SessionCommandsTest, LoginOutcomes) {
   enum After { kFresh, kOld, kGone };
