@@ -56,6 +56,7 @@ class RemoteLogTest : public ::testing::Test {
     quorvelauction::offline::Server::serverSessionId.set(session);
     server = std::make_unique<ServerProcess>(inst.folder());
     quorvelauction::offline::Server::serverSessionId.set("");
+    ASSERT_TRUE(server->running()) << server->output();
   }
   std::string call(const std::string& query) {
     Reply reply = get(server->port(), "/app/call?" + query);
