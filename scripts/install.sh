@@ -6,6 +6,7 @@ packages=(
   libpugixml-dev libicu-dev libssl-dev libcurl4-openssl-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libvips-dev zenity xdg-utils
+  default-jdk-headless
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -49,11 +49,13 @@ void SpoolBuffer::write(const char* buffer, int offset, int count) {
   if (file_ == nullptr) {
     memory_.append(buffer + offset, static_cast<size_t>(count));
   } else {
-    if (std::fseek(file_, 0, SEEK_END) != 0 ||
+    // Appends need a seek only after a read moved the file position.
+    if ((!atEnd_ && std::fseek(file_, 0, SEEK_END) != 0) ||
         std::fwrite(buffer + offset, 1, static_cast<size_t>(count), file_) !=
             static_cast<size_t>(count)) {
       throw IOException("cannot write a temporary file");
     }
+    atEnd_ = true;
   }
   size_ += count;
 }
@@ -65,6 +67,7 @@ size_t SpoolBuffer::readAt(int64_t position, char* buffer, size_t count) const {
     std::memcpy(buffer, memory_.data() + position, count);
     return count;
   }
+  atEnd_ = false;
   if (std::fseek(file_, static_cast<long>(position), SEEK_SET) != 0) {
     throw IOException("cannot read a temporary file");
   }

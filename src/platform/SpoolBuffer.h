@@ -39,6 +39,7 @@ class SpoolBuffer : public OutputStream {
   int64_t size_ = 0;
   std::string memory_;
   FILE* file_ = nullptr;
+  mutable bool atEnd_ = false;  // the file position is at the end
 };
 
 }  // namespace platform

@@ -12,6 +12,7 @@
 #include "platform/InputStreamReader.h"
 #include "platform/Properties.h"
 #include "platform/SSLContext.h"
+#include "platform/StackTrace.h"
 #include "platform/Strings.h"
 #include "platform/System.h"
 #include "quorvelauction/common/CommonSOAPFunctions.h"
@@ -27,6 +28,7 @@
 #include "quorvelauction/offline/ServerHandler.h"
 #include "quorvelauction/offline/ServerImageInfo.h"
 #include "quorvelauction/offline/ServerImageScan.h"
+#include "quorvelauction/offline/ServerLogSender.h"
 #include "quorvelauction/offline/ServerNewestFirst.h"
 #include "vtl/Velocity.h"
 
@@ -295,25 +297,30 @@ void Server::cacheUserImages() {
 }
 
 void Server::log(const std::string& type, const std::string& text) {
-  if (serverSessionId.get().empty()) return;
   try {
-    // The record goes to the transfer servlet once its client is in place.
-    (void)type;
-    (void)text;
+    std::string session = serverSessionId.get();
+    if (session.empty()) return;
+    LogSender::instance().post({host.get().value_or(""), session, type, text});
   } catch (...) {
   }
 }
 
 void Server::log(const std::exception& failure) {
   if (serverSessionId.get().empty()) return;
-  log("offlineException", exceptionText(failure));
+  try {
+    log("offlineException", exceptionText(failure));
+  } catch (...) {
+  }
 }
 
 std::string Server::exceptionText(const std::exception& failure) {
   std::string message = failure.what();
-  // C++ failures carry no stack frames; the failure's own line stands in.
-  return "exception:\n" + (message.empty() ? std::string("null") : message) + "\nstack:\n" +
-         platform::describe(failure) + "\n";
+  // A C++ failure carries no frames of its own: these are the frames of the
+  // thread that reports it, innermost first, this function left out.
+  std::string frames;
+  for (const std::string& frame : platform::StackTrace::current(1)) frames += frame + "\n";
+  if (frames.empty()) frames = platform::describe(failure) + "\n";
+  return "exception:\n" + (message.empty() ? std::string("null") : message) + "\nstack:\n" + frames;
 }
 
 }  // namespace quorvelauction::offline

@@ -49,6 +49,8 @@ class Server {
   class AcceptAllTrust;
   // The thread of one loopback connection and the command handlers.
   class Handler;
+  // The background sender of remote log records.
+  class LogSender;
 
   // A value that several threads read and write: every access holds its lock.
   template <class T>

@@ -65,7 +65,19 @@ class HalfStream : public platform::InputStream {
   int64_t left_;
 };
 
+// Pauses before every read, as a slow disk would.
+class SlowStream : public platform::FileInputStream {
+ public:
+  using FileInputStream::FileInputStream;
+  using InputStream::read;
+  int read(char* buffer, int offset, int count) override {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    return FileInputStream::read(buffer, offset, count);
+  }
+};
+
 platform::InputStreamPtr PlainFiles::createFileInputStream(const std::string& path) {
+  if (path.size() > 5 && path.substr(path.size() - 5) == ".slow") return std::make_unique<SlowStream>(path);
   if (path.size() > 6 && path.substr(path.size() - 6) == ".short") {
     return std::make_unique<HalfStream>(path, platform::File(path).length());
   }
@@ -421,6 +433,33 @@ TEST_F(OnlineCommunicationTest, SilentServletIsBoundedByTheReadTimeout) {
     released = true;
   }
   quorvelauction::offline::ServiceTimeouts::reset();
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(OnlineCommunicationTest, CounterSeenFromAnotherThreadGrowsPerPiece) {
+  std::string file = dir_.write("clip.slow", std::string(25000, 'c'));
+  Servlet servlet(answer(utf("1")));
+  std::atomic<bool> done{false};
+  std::vector<int64_t> seen;
+  std::thread poller([&] {
+    while (!done) {
+      int64_t now = Server::transferStatusSent.load();
+      if (seen.empty() || seen.back() != now) seen.push_back(now);
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  });
+  OnlineCommunication::uploadScaledImage(servlet.host(), file, "S", 1, 2, "v.jpg");
+  done = true;
+  poller.join();
+  EXPECT_EQ(Server::transferStatusSent.load(), 25000);
+  // Every value seen is a whole number of pieces of at most 10,240 bytes.
+  for (int64_t value : seen) {
+    EXPECT_TRUE(value == 0 || value == 10240 || value == 20480 || value == 25000) << value;
+  }
+  EXPECT_GE(seen.size(), 2u);
 }
 
 }  // namespace

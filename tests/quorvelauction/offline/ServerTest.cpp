@@ -90,8 +90,17 @@ TEST(ServerTest, PolicyFileEndsWithOneNul) {
 }
 
 TEST(ServerTest, ExceptionText) {
-  EXPECT_EQ(Server::exceptionText(platform::IOException("disk full")),
-            "exception:\ndisk full\nstack:\nIOException: disk full\n");
+  const std::string full = Server::exceptionText(platform::IOException("disk full"));
+  const std::string head = "exception:\ndisk full\nstack:\n";
+  ASSERT_EQ(full.substr(0, head.size()), head);
+  // The reporting thread's frames, innermost first, one per line.
+  const std::string frames = full.substr(head.size());
+  ASSERT_FALSE(frames.empty());
+  EXPECT_EQ(frames.back(), '\n');
+  EXPECT_EQ(frames.find("\n\n"), std::string::npos);
+  size_t inner = frames.find("testing::Test::Run()");
+  ASSERT_NE(inner, std::string::npos) << frames;
+  EXPECT_LT(inner, frames.find("testing::TestInfo::Run()")) << frames;
   // A failure without a message reads "null" on the second line.
   const std::string text = Server::exceptionText(platform::NullPointerException());
   EXPECT_EQ(text.substr(0, text.find("\nstack:")), "exception:\nnull");
