@@ -85,9 +85,10 @@ TEST_F(CatalogueCommandsTest, NamesLeavingTheUserFilesAreRefused) {
   std::filesystem::create_directories(inst.app() + "WEB-INF/user2");
   ASSERT_EQ(::symlink(outside.path().c_str(), userFile("out").c_str()), 0);
   struct Case {
-    const char* name;
+    std::string name;
     std::string path;  // where the file would have gone
   } cases[] = {
+      {std::string("x\0.txt", 6), userFile("x")},  // a NUL would cut the name short
       {"../escape.txt", inst.app() + "WEB-INF/escape.txt"},
       {"../user2/notes.xml", inst.app() + "WEB-INF/user2/notes.xml"},  // the sibling folder
       {"auction/../../../index.txt", inst.app() + "index.txt"},

@@ -2,6 +2,7 @@
 // over loopback with exact bytes.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <regex>
@@ -295,16 +296,64 @@ TEST_F(ServerLoopbackTest, GetRoutesAndContentTypes) {
 
 TEST_F(ServerLoopbackTest, PathsOutOfTheirFolderAreNotFound) {
   inst.plain("htdocs/app/images/1.jpg", "one");
-  for (const char* target :
-       {"/../../secret.txt", "/app/../../../secret.txt", "/main/../../secret.txt", "/main/..",
+  // Links out of a route's folder, and a NUL that would cut the name short.
+  const std::string secret = inst.folder() + "../secret.txt";
+  ASSERT_EQ(::symlink(secret.c_str(), (inst.app() + "images/7.jpg").c_str()), 0);
+  ASSERT_EQ(::symlink(secret.c_str(), (inst.folder() + "htdocs/link.html").c_str()), 0);
+  ASSERT_EQ(::symlink(secret.c_str(), (inst.folder() + "linked.txt").c_str()), 0);
+  const std::string targets[] = {"/../../secret.txt", "/app/../../../secret.txt", "/main/../../secret.txt", "/main/..",
         "/app/loadimage?x-../../../../secret.txt", "/app/loadimage?x-../images/1.jpg",
-        "/app/webtemplate/..", "/.."}) {
+        "/app/webtemplate/..", "/..", "/app/loadimage?x-7.jpg", "/app/loadimage?x-7", "/link.html",
+        "/main/linked.txt", std::string("/index.html\0.png", 16)};
+  for (const std::string& target : targets) {
     Connection c(port());
-    c.send(std::string("GET ") + target + " HTTP/1.1\r\n\r\nGET /index.html HTTP/1.1\r\n\r\n");
+    c.send("GET " + target + " HTTP/1.1\r\n\r\nGET /index.html HTTP/1.1\r\n\r\n");
     Reply reply = c.readReply();
     EXPECT_EQ(blankDate(reply.head), statusOnly("404 file not found")) << target;
     EXPECT_EQ(c.readReply().status, "200 Ok") << target;
   }
+}
+
+TEST_F(ServerLoopbackTest, RequestsFromOtherSitesAreRefused) {
+  const std::string own = "localhost:" + std::to_string(port());
+  const std::pair<std::string, const char*> cases[] = {
+      {"Host: localhost", "200 Ok"},
+      {"Host: " + own, "200 Ok"},
+      {"Host: 127.0.0.1:1", "200 Ok"},
+      {"Host: [::1]", "200 Ok"},
+      {"Host: LocalHost", "200 Ok"},
+      {"Host: localhost\r\nOrigin: http://" + own, "200 Ok"},
+      {"Referer: http://127.0.0.1:" + std::to_string(port()) + "/index.html", "200 Ok"},
+      {"Host: evil.example", "403 Forbidden"},
+      {"Host: localhost.evil.example", "403 Forbidden"},
+      {"Host: 127.0.0.1.evil.example:80", "403 Forbidden"},
+      {"Host: ", "403 Forbidden"},
+      {"Origin: http://evil.example", "403 Forbidden"},
+      {"Origin: null", "403 Forbidden"},
+      {"Origin: http://localhost:1", "403 Forbidden"},
+      {"Origin: https://" + own, "403 Forbidden"},
+      {"Origin: http://" + own + ".evil.example", "403 Forbidden"},
+      {"Referer: http://evil.example/" + own, "403 Forbidden"},
+      {"Referer: http://localhost@evil.example/", "403 Forbidden"},
+  };
+  for (const auto& [headers, status] : cases) {
+    Connection c(port());
+    c.send("GET /index.html HTTP/1.1\r\n" + headers + "\r\n\r\n");
+    EXPECT_EQ(c.readReply().status, status) << headers;
+  }
+  // Nothing of a refused request is done, and the connection ends.
+  const std::string foreign = "Origin: http://evil.example\r\n";
+  Connection save(port());
+  const std::string body = "func=saveUserFile&a0=s&a1=forged.txt&a2=x";
+  save.send("POST /app/call HTTP/1.1\r\n" + foreign + "Content-Length: " + std::to_string(body.size()) +
+            "\r\n\r\n" + body);
+  EXPECT_EQ(blankDate(save.readReply().head), statusOnly("403 Forbidden"));
+  EXPECT_TRUE(save.closedByPeer());
+  EXPECT_FALSE(platform::File(inst.app() + "WEB-INF/user/forged.txt").exists());
+  Connection exit(port());
+  exit.send("GET /app/exit_program HTTP/1.1\r\nHost: evil.example\r\n\r\n");
+  EXPECT_EQ(exit.readReply().status, "403 Forbidden");
+  EXPECT_EQ(get(port(), "/index.html").status, "200 Ok");
 }
 
 TEST_F(ServerLoopbackTest, OverlongLinesAndBodiesAreRefused) {
