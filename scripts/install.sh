@@ -5,6 +5,7 @@ packages=(
   g++ cmake make pkg-config git curl openssl python3
   libpugixml-dev libicu-dev libssl-dev libcurl4-openssl-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-14-dev
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,0 +1,17 @@
+// The text codings of the front end's replies and forms.
+
+#include <cstdlib>
+
+#include "FuzzTarget.h"
+#include "quorvelauction/common/XMLUtils.h"
+
+QA_FUZZ_TARGET(CodingsFuzz) {
+  using quorvelauction::common::XMLUtils;
+  const std::string escaped = XMLUtils::escape(input);
+  XMLUtils::unescape(input);
+  XMLUtils::unescape(escaped);
+  XMLUtils::encodeXML(input);
+  XMLUtils::encodeHtml(input);
+  XMLUtils::escapeUmlaut(input);
+  XMLUtils::htmlToText(input);
+}
