@@ -60,6 +60,7 @@ TEST(CrashSafetyTest, AcknowledgedRecordsSurviveKillsWhole) {
         EXPECT_EQ(*loaded, content(id)) << "record " << id;
       }
     }
+    const int port = server->port();
     std::mutex lock;
     std::atomic<bool> stop{false};
     std::vector<std::thread> clients;
@@ -71,7 +72,7 @@ TEST(CrashSafetyTest, AcknowledgedRecordsSurviveKillsWhole) {
             std::lock_guard<std::mutex> guard(lock);
             acknowledged[id] = false;
           }
-          std::optional<std::string> result = tryCall(server->port(), "auctionSave", {std::to_string(id), content(id)});
+          std::optional<std::string> result = tryCall(port, "auctionSave", {std::to_string(id), content(id)});
           if (!result) return;
           std::lock_guard<std::mutex> guard(lock);
           acknowledged[id] = *result == "ok";
