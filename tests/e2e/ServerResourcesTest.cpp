@@ -64,30 +64,41 @@ TEST_F(ServerResourcesTest, ClosedPolicyAndXmlSocketConnectionsAreReleased) {
   const size_t before = openDescriptors(server.pid());
   for (int i = 0; i < 400; ++i) registerAndLeave(server.port(), i % 2 == 0);
   EXPECT_LE(settledDescriptors(server.pid(), before + 2), before + 2);
-  // A connection whose peer is still there stays open and hears of an exit.
+  // A connection whose peer is still there stays open and hears of an exit
+  // (registered before its policy reply left).
   Connection held(server.port());
-  held.send("xmlsocket\r\n");
+  held.send("<policy-file-request/>\r\n");
+  held.readExactly(kPolicyReply);
   EXPECT_EQ(get(server.port(), "/app/exit_requested").status, "200 Ok");
   EXPECT_EQ(held.readToEnd(), std::string("ExitRequested") + '\0');
 }
 
 TEST_F(ServerResourcesTest, ServesOnAfterRunningOutOfDescriptors) {
   ASSERT_EQ(get(server.port(), "/index.html").status, "200 Ok");
-  const rlimit low{64, 64};
+  const rlimit low{48, 48};
   ASSERT_EQ(::prlimit(server.pid(), RLIMIT_NOFILE, &low, nullptr), 0);
   // Many more connections one after another than the limit allows at once.
-  for (int i = 0; i < 200; ++i) registerAndLeave(server.port(), i % 2 == 0);
+  const size_t before = openDescriptors(server.pid());
+  for (int i = 0; i < 200; ++i) {
+    // The server may lag behind the closes a little, but not for good.
+    if (i % 16 == 15) settledDescriptors(server.pid(), before + 16);
+    registerAndLeave(server.port(), i % 2 == 0);
+  }
   EXPECT_EQ(get(server.port(), "/index.html").status, "200 Ok");
+#ifndef __SANITIZE_ADDRESS__
   // More held at once than the limit: accepting fails for a while, and
-  // resumes once they have gone.
+  // resumes once they have gone. Not under the sanitizers: their own checks
+  // of memory open descriptors and fail at the limit.
   {
     std::vector<std::unique_ptr<Connection>> held;
-    for (int i = 0; i < 72; ++i) {
+    for (int i = 0; i < 50; ++i) {
       held.push_back(std::make_unique<Connection>(server.port()));
       held.back()->send("xmlsocket\r\n");
     }
   }
+  settledDescriptors(server.pid(), before + 2);
   EXPECT_EQ(get(server.port(), "/index.html").status, "200 Ok");
+#endif
   EXPECT_EQ(get(server.port(), "/index.html").status, "200 Ok");
 }
 
