@@ -7,6 +7,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libvips-dev zenity xdg-utils
   default-jdk-headless
+  clang libclang-rt-14-dev
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs, builds and runs every test: once normally, once under AddressSanitizer
-# and UndefinedBehaviorSanitizer.
+# and UndefinedBehaviorSanitizer; then runs the fuzz targets for a short while.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install.sh
@@ -21,3 +21,9 @@ cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQA_TSAN=ON -DQA_BEN
 cmake --build build/tsan -j "$jobs" --target test_e2e
 TSAN_OPTIONS="halt_on_error=1 exitcode=66" \
   build/tsan/test_e2e --gtest_filter='ServerConcurrencyTest.*'
+
+# Fuzzing: every target a short fixed time on its seed corpus (scripts/fuzz.sh).
+cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
+  -DCMAKE_CXX_COMPILER=clang++ -DQA_FUZZ=ON -DQA_BENCH=OFF
+cmake --build build/fuzz -j "$jobs" --target fuzz_all
+bash scripts/fuzz.sh build/fuzz 15

@@ -281,4 +281,10 @@ int32_t Integers::parseInt(std::string_view text) { return parseDecimal<int32_t>
 
 int64_t Integers::parseLong(std::string_view text) { return parseDecimal<int64_t>(text); }
 
+int32_t Integers::parseSignedDigits(std::string_view text) {
+  if (!text.empty() && text[0] == '+')
+    throw NumberFormatException("For input string: \"" + std::string(text) + "\"");
+  return parseDecimal<int32_t>(text);
+}
+
 }  // namespace platform

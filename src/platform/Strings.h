@@ -58,12 +58,15 @@ class Strings {
   static std::string toString(int64_t value) { return std::to_string(value); }
 };
 
-// Decimal integer parsing with an optional "-", digits only, range checked.
-// Anything else fails with NumberFormatException("For input string: ...").
+// Decimal integer parsing with an optional "+" or "-", digits only, range
+// checked. Anything else fails with NumberFormatException("For input
+// string: ..."). parseSignedDigits takes no "+", for the texts whose format
+// allows only a minus sign.
 class Integers {
  public:
   static int32_t parseInt(std::string_view text);
   static int64_t parseLong(std::string_view text);
+  static int32_t parseSignedDigits(std::string_view text);
 };
 
 }  // namespace platform

@@ -3,6 +3,8 @@
 // category branches, characteristics sets and detail files.
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -80,14 +82,31 @@ TEST_F(CatalogueCommandsTest, UserFilesAreSavedAndLoadedBack) {
   EXPECT_EQ(call("loadUserFile", "auction/note.xml"), "y");
 }
 
+TEST_F(CatalogueCommandsTest, AFailedSaveLeavesThePreviousFileWhole) {
+  // A file-size limit stands in for a full disk: with its signal ignored
+  // (and inherited by the server), writes beyond it fail.
+  ::signal(SIGXFSZ, SIG_IGN);
+  server = std::make_unique<ServerProcess>(inst.folder());
+  ::signal(SIGXFSZ, SIG_DFL);
+  const std::string old(3000, 'o');
+  ASSERT_EQ(call("saveUserFile", "notes.txt", old), "ok");
+  const rlimit small{64 << 10, 64 << 10};
+  ASSERT_EQ(::prlimit(server->pid(), RLIMIT_FSIZE, &small, nullptr), 0);
+  EXPECT_EQ(call("saveUserFile", "notes.txt", std::string(200 << 10, 'n')), std::nullopt);
+  EXPECT_EQ(call("loadUserFile", "notes.txt"), old);
+  for (const auto& entry : std::filesystem::directory_iterator(userFile("")))
+    EXPECT_NE(entry.path().extension(), ".new") << entry.path();
+}
+
 TEST_F(CatalogueCommandsTest, NamesLeavingTheUserFilesAreRefused) {
   testsupport::TempDir outside;
   std::filesystem::create_directories(inst.app() + "WEB-INF/user2");
   ASSERT_EQ(::symlink(outside.path().c_str(), userFile("out").c_str()), 0);
   struct Case {
-    const char* name;
+    std::string name;
     std::string path;  // where the file would have gone
   } cases[] = {
+      {std::string("x\0.txt", 6), userFile("x")},  // a NUL would cut the name short
       {"../escape.txt", inst.app() + "WEB-INF/escape.txt"},
       {"../user2/notes.xml", inst.app() + "WEB-INF/user2/notes.xml"},  // the sibling folder
       {"auction/../../../index.txt", inst.app() + "index.txt"},

@@ -63,6 +63,7 @@ class ServerProcess {
   ServerProcess& operator=(const ServerProcess&) = delete;
 
   int port() const { return port_; }
+  pid_t pid() const { return pid_; }
   // False when the process ended before it accepted a connection.
   bool running() const { return !ended_; }
   // Waits until the process ends; its exit status, or -1 when it was killed.

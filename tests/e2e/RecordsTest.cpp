@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "e2e/Installation.h"
 #include "e2e/Loopback.h"
@@ -36,6 +39,19 @@ class RecordsTest : public ::testing::Test {
   Installation inst;
   std::unique_ptr<ServerProcess> server;
 };
+
+// A record whose list title is the given text.
+std::string titled(const std::string& title) {
+  return "<collector><auction><item><Title><data text=\"" + title +
+         "\"/></Title></item></auction></collector>";
+}
+
+std::string storedXml(const std::string& path) {
+  quorvelauction::offline::CryptedFileInputStream in(path);
+  platform::Properties stored;
+  stored.load(in);
+  return stored.getProperty("xmlContent").value_or("(none)");
+}
 
 const std::string kXml =
     "<collector><auction><item><Title><data text=\"Lamp = 5:1 #2 &amp; \xC3\xA4\"/></Title>"
@@ -86,6 +102,47 @@ TEST_F(RecordsTest, ARemovedNumberStartsAfresh) {
   EXPECT_EQ(call("auctionSave", {"1", "<collector/>"}), "ok");
   EXPECT_EQ(call("auctionLoad", {"1"}), "<collector/>");
   EXPECT_NE(call("auctionNewList", {"-1", "", ""}).find("<id>1</id><title/>"), std::string::npos);
+}
+
+TEST_F(RecordsTest, ConcurrentSavesOfOneRecordLeaveFileAndListAlike) {
+  quorvelauction::offline::Server::programPath = inst.folder();
+  for (int round = 0; round < 5; ++round) {
+    std::vector<std::thread> clients;
+    for (int c = 0; c < 16; ++c) {
+      clients.emplace_back([&, c] {
+        for (int k = 0; k < 4; ++k)
+          call("auctionSave", {"9", titled("r" + std::to_string(round) + "c" + std::to_string(c) + "k" +
+                                           std::to_string(k))});
+      });
+    }
+    for (std::thread& t : clients) t.join();
+    const std::string list = call("auctionNewList", {"-1", "", ""});
+    const std::string stored = storedXml(recordPath(9));
+    const size_t at = stored.find("text=\"") + 6;
+    const std::string title = stored.substr(at, stored.find('"', at) - at);
+    EXPECT_NE(list.find("<title>" + title + "</title>"), std::string::npos)
+        << "round " << round << ": file holds " << title << ", list " << list;
+  }
+}
+
+TEST_F(RecordsTest, StartUpRemovesOnlyTheWorkFilesOfInterruptedSaves) {
+  const std::string folder = "htdocs/app/WEB-INF/user/auction/";
+  const char* stale[] = {"5.123-7.new", "-3.1-0.new", "12.99999-123456.new"};
+  const char* kept[] = {"5", "5.new", "5.123.new", "x.123-7.new", "5.123-7.new.bak", "5.12a-7.new", "5.-7.new"};
+  for (const char* name : stale) inst.plain(folder + name, "half");
+  for (const char* name : kept) inst.plain(folder + name, "id=5\nstate=0\nxmlContent=\n");
+  server = std::make_unique<ServerProcess>(inst.folder());
+  for (const char* name : stale) EXPECT_FALSE(platform::File(inst.folder() + folder + name).exists()) << name;
+  for (const char* name : kept) EXPECT_TRUE(platform::File(inst.folder() + folder + name).exists()) << name;
+}
+
+TEST_F(RecordsTest, EachRecordNumberIsListedOnce) {
+  EXPECT_EQ(call("auctionSave", {"5", titled("five")}), "ok");
+  std::filesystem::copy_file(recordPath(5), inst.app() + "WEB-INF/user/auction/05");
+  std::filesystem::copy_file(recordPath(5), inst.app() + "WEB-INF/user/auction/+5");
+  const std::string list = call("auctionNewList", {"-1", "", ""});
+  EXPECT_EQ(list.find("<id>5</id>"), list.rfind("<id>5</id>")) << list;
+  EXPECT_NE(list.find("<id>5</id>"), std::string::npos) << list;
 }
 
 }  // namespace e2e

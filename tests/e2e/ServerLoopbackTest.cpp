@@ -2,6 +2,7 @@
 // over loopback with exact bytes.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <regex>
@@ -34,6 +35,9 @@ std::string blankDate(const std::string& head) {
   return std::regex_replace(head, date, "Last-Modified: *");
 }
 
+// A reply without a body: the status block and a zero length.
+std::string statusOnly(const std::string& status) { return block(status) + "Content-Length: 0\r\n\r\n"; }
+
 std::string callBody(const std::string& escapedResult) { return "result=" + escapedResult; }
 
 class ServerLoopbackTest : public ::testing::Test {
@@ -65,10 +69,10 @@ TEST_F(ServerLoopbackTest, KeepAliveServesRequestsInOrder) {
       "GET /app/call?func=echo&a0=2 HTTP/1.1\r\n\r\n");
   EXPECT_EQ(c.readReply().body, "<html>start</html>\n");
   Reply head = c.readReply();
-  EXPECT_EQ(blankDate(head.head), block("501 Not implemented") + "\r\n");
+  EXPECT_EQ(blankDate(head.head), statusOnly("501 Not implemented"));
   EXPECT_EQ(c.readReply().body, callBody("passed+parameters%3A+func%3Decho+a0%3D1+test%3D1"));
   Reply missing = c.readReply();
-  EXPECT_EQ(blankDate(missing.head), block("404 file not found") + "\r\n");
+  EXPECT_EQ(blankDate(missing.head), statusOnly("404 file not found"));
   EXPECT_EQ(c.readReply().body, callBody("passed+parameters%3A+func%3Decho+a0%3D2+test%3D2"));
 }
 
@@ -76,7 +80,7 @@ TEST_F(ServerLoopbackTest, BadRequestLinesGet500AndClose) {
   for (const char* line : {"GET\r\n", "xmlsocket \r\n", "\r\n"}) {
     Connection c(port());
     c.send(line);
-    EXPECT_EQ(blankDate(c.readReply().head), block("500 Internal Error") + "\r\n") << line;
+    EXPECT_EQ(blankDate(c.readReply().head), statusOnly("500 Internal Error")) << line;
     EXPECT_TRUE(c.closedByPeer()) << line;
   }
   // The peer ends its side after its last request: one more 500, then the end.
@@ -116,7 +120,7 @@ TEST_F(ServerLoopbackTest, ExitRequestTellsXmlSocketsAndEnds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   Reply reply = get(port(), "/app/exit_requested");
-  EXPECT_EQ(blankDate(reply.head), block("200 Ok") + "\r\n");
+  EXPECT_EQ(blankDate(reply.head), statusOnly("200 Ok"));
   EXPECT_EQ(server->waitForExit(), 0);
   const std::string notice = std::string("ExitRequested") + '\0';
   EXPECT_EQ(xml.readToEnd(), notice);
@@ -161,7 +165,7 @@ TEST_F(ServerLoopbackTest, GetCallsMapPositionsAndEscapeTheResult) {
     Reply reply = get(port(), c.target);
     EXPECT_EQ(reply.body, callBody(c.body)) << c.target;
     EXPECT_EQ(reply.header("Content-Type"), "text/plain;charset=utf-8") << c.target;
-    EXPECT_EQ(reply.header("Content-Length"), std::to_string(reply.body.size())) << c.target;
+    EXPECT_EQ(reply.header("Content-Length"), std::to_string(callBody(c.body).size())) << c.target;
   }
 }
 
@@ -171,7 +175,7 @@ TEST_F(ServerLoopbackTest, FailingGetCallsGet500AndClose) {
        {"/app/call?a0=x", "/app/call?func=login&a0=u&a1=p", "/app/call?func=echo&a0=%4"}) {
     Connection c(port());
     c.send(std::string("GET ") + target + " HTTP/1.1\r\n\r\n");
-    EXPECT_EQ(blankDate(c.readReply().head), block("500 Internal Error") + "\r\n") << target;
+    EXPECT_EQ(blankDate(c.readReply().head), statusOnly("500 Internal Error")) << target;
     EXPECT_TRUE(c.closedByPeer()) << target;
   }
 }
@@ -182,19 +186,20 @@ TEST_F(ServerLoopbackTest, FormPostCall) {
   c.send("POST /app/call HTTP/1.1\r\nCONTENT-LENGTH: " + std::to_string(body.size()) + "\r\n\r\n" +
          body);
   Reply reply = c.readReply();
+  const std::string expected =
+      callBody("passed+parameters%3A+func%3Decho+a0%3D%26euro%3B+5+extra%3D1+test%3D%26euro%3B+5");
   EXPECT_EQ(blankDate(reply.head), block("200 Ok") +
                                        "Content-Type: text/plain;charset=utf-8\r\nContent-Length: " +
-                                       std::to_string(reply.body.size()) + "\r\n\r\n");
-  EXPECT_EQ(reply.body,
-            callBody("passed+parameters%3A+func%3Decho+a0%3D%26euro%3B+5+extra%3D1+test%3D%26euro%3B+5"));
+                                       std::to_string(expected.size()) + "\r\n\r\n");
+  EXPECT_EQ(reply.body, expected);
   // Without a length the body is empty: no func, the POST failure reply,
   // and the connection goes on.
   c.send("POST /app/call HTTP/1.1\r\n\r\nGET /index.html HTTP/1.1\r\n\r\n");
-  EXPECT_EQ(blankDate(c.readReply().head), block("404 file not found") + "\r\n");
+  EXPECT_EQ(blankDate(c.readReply().head), statusOnly("404 file not found"));
   EXPECT_EQ(c.readReply().status, "200 Ok");
   // Another target: the body is read and dropped.
   c.send("POST /other HTTP/1.1\r\nContent-Length: 3\r\n\r\nabcGET /index.html HTTP/1.1\r\n\r\n");
-  EXPECT_EQ(blankDate(c.readReply().head), block("200 Ok") + "\r\n");
+  EXPECT_EQ(blankDate(c.readReply().head), statusOnly("200 Ok"));
   EXPECT_EQ(c.readReply().body, "<html>start</html>\n");
 }
 
@@ -238,12 +243,14 @@ TEST_F(ServerLoopbackTest, SoapEndpoint) {
   Connection c(port());
   Reply reply = soap(c, envelope("<ns:echo xmlns:ns=\"urn:x\"><sessionId>s</sessionId>"
                                  "<x>a&lt;b &amp; \xC3\xA4</x></ns:echo>"));
+  // No func, no positional renaming; the result coded for HTML.
+  const std::string expected =
+      replyEnvelope("echo", "passed parameters: sessionId=s x=a&lt;b &amp; \xC3\xA4");
   EXPECT_EQ(blankDate(reply.head), block("200 Ok") +
                                        "Cache-Control: no-store\r\nContent-Type: text/xml\r\n"
-                                       "Content-Length: " + std::to_string(reply.body.size()) +
+                                       "Content-Length: " + std::to_string(expected.size()) +
                                        "\r\n\r\n");
-  // No func, no positional renaming; the result coded for HTML.
-  EXPECT_EQ(reply.body, replyEnvelope("echo", "passed parameters: sessionId=s x=a&lt;b &amp; \xC3\xA4"));
+  EXPECT_EQ(reply.body, expected);
 
   EXPECT_EQ(soap(c, envelope("<getNothing/>")).body,
             replyEnvelope("getNothing", "error:unknown function"));
@@ -289,16 +296,64 @@ TEST_F(ServerLoopbackTest, GetRoutesAndContentTypes) {
 
 TEST_F(ServerLoopbackTest, PathsOutOfTheirFolderAreNotFound) {
   inst.plain("htdocs/app/images/1.jpg", "one");
-  for (const char* target :
-       {"/../../secret.txt", "/app/../../../secret.txt", "/main/../../secret.txt", "/main/..",
+  // Links out of a route's folder, and a NUL that would cut the name short.
+  const std::string secret = inst.folder() + "../secret.txt";
+  ASSERT_EQ(::symlink(secret.c_str(), (inst.app() + "images/7.jpg").c_str()), 0);
+  ASSERT_EQ(::symlink(secret.c_str(), (inst.folder() + "htdocs/link.html").c_str()), 0);
+  ASSERT_EQ(::symlink(secret.c_str(), (inst.folder() + "linked.txt").c_str()), 0);
+  const std::string targets[] = {"/../../secret.txt", "/app/../../../secret.txt", "/main/../../secret.txt", "/main/..",
         "/app/loadimage?x-../../../../secret.txt", "/app/loadimage?x-../images/1.jpg",
-        "/app/webtemplate/..", "/.."}) {
+        "/app/webtemplate/..", "/..", "/app/loadimage?x-7.jpg", "/app/loadimage?x-7", "/link.html",
+        "/main/linked.txt", std::string("/index.html\0.png", 16)};
+  for (const std::string& target : targets) {
     Connection c(port());
-    c.send(std::string("GET ") + target + " HTTP/1.1\r\n\r\nGET /index.html HTTP/1.1\r\n\r\n");
+    c.send("GET " + target + " HTTP/1.1\r\n\r\nGET /index.html HTTP/1.1\r\n\r\n");
     Reply reply = c.readReply();
-    EXPECT_EQ(blankDate(reply.head), block("404 file not found") + "\r\n") << target;
+    EXPECT_EQ(blankDate(reply.head), statusOnly("404 file not found")) << target;
     EXPECT_EQ(c.readReply().status, "200 Ok") << target;
   }
+}
+
+TEST_F(ServerLoopbackTest, RequestsFromOtherSitesAreRefused) {
+  const std::string own = "localhost:" + std::to_string(port());
+  const std::pair<std::string, const char*> cases[] = {
+      {"Host: localhost", "200 Ok"},
+      {"Host: " + own, "200 Ok"},
+      {"Host: 127.0.0.1:1", "200 Ok"},
+      {"Host: [::1]", "200 Ok"},
+      {"Host: LocalHost", "200 Ok"},
+      {"Host: localhost\r\nOrigin: http://" + own, "200 Ok"},
+      {"Referer: http://127.0.0.1:" + std::to_string(port()) + "/index.html", "200 Ok"},
+      {"Host: evil.example", "403 Forbidden"},
+      {"Host: localhost.evil.example", "403 Forbidden"},
+      {"Host: 127.0.0.1.evil.example:80", "403 Forbidden"},
+      {"Host: ", "403 Forbidden"},
+      {"Origin: http://evil.example", "403 Forbidden"},
+      {"Origin: null", "403 Forbidden"},
+      {"Origin: http://localhost:1", "403 Forbidden"},
+      {"Origin: https://" + own, "403 Forbidden"},
+      {"Origin: http://" + own + ".evil.example", "403 Forbidden"},
+      {"Referer: http://evil.example/" + own, "403 Forbidden"},
+      {"Referer: http://localhost@evil.example/", "403 Forbidden"},
+  };
+  for (const auto& [headers, status] : cases) {
+    Connection c(port());
+    c.send("GET /index.html HTTP/1.1\r\n" + headers + "\r\n\r\n");
+    EXPECT_EQ(c.readReply().status, status) << headers;
+  }
+  // Nothing of a refused request is done, and the connection ends.
+  const std::string foreign = "Origin: http://evil.example\r\n";
+  Connection save(port());
+  const std::string body = "func=saveUserFile&a0=s&a1=forged.txt&a2=x";
+  save.send("POST /app/call HTTP/1.1\r\n" + foreign + "Content-Length: " + std::to_string(body.size()) +
+            "\r\n\r\n" + body);
+  EXPECT_EQ(blankDate(save.readReply().head), statusOnly("403 Forbidden"));
+  EXPECT_TRUE(save.closedByPeer());
+  EXPECT_FALSE(platform::File(inst.app() + "WEB-INF/user/forged.txt").exists());
+  Connection exit(port());
+  exit.send("GET /app/exit_program HTTP/1.1\r\nHost: evil.example\r\n\r\n");
+  EXPECT_EQ(exit.readReply().status, "403 Forbidden");
+  EXPECT_EQ(get(port(), "/index.html").status, "200 Ok");
 }
 
 TEST_F(ServerLoopbackTest, OverlongLinesAndBodiesAreRefused) {
@@ -311,17 +366,25 @@ TEST_F(ServerLoopbackTest, OverlongLinesAndBodiesAreRefused) {
   for (const std::string& request : requests) {
     Connection c(port());
     c.send(request);
-    EXPECT_EQ(blankDate(c.readReply().head), block("500 Internal Error") + "\r\n");
+    EXPECT_EQ(blankDate(c.readReply().head), statusOnly("500 Internal Error"));
     EXPECT_TRUE(c.closedByPeer());
   }
-  // Negative or non-numeric lengths: the POST failure reply, and on.
-  for (const char* length : {"-1", "12x", "99999999999"}) {
+  // A length that cannot be read: the POST failure reply, then the end, as
+  // what follows cannot be told from the body.
+  for (const char* length : {"-1", "-5", "12x", "abc", "", "99999999999"}) {
     Connection c(port());
     c.send(std::string("POST /app/call HTTP/1.1\r\nContent-Length: ") + length +
            "\r\n\r\nGET /index.html HTTP/1.1\r\n\r\n");
     EXPECT_EQ(c.readReply().status, "404 file not found") << length;
-    EXPECT_EQ(c.readReply().status, "200 Ok") << length;
+    EXPECT_TRUE(c.closedByPeer()) << length;
   }
+  // A leading plus sign is a length like any other.
+  Connection c(port());
+  const std::string body = "func=echo&a0=1";
+  c.send("POST /app/call HTTP/1.1\r\nContent-Length: +" + std::to_string(body.size()) + "\r\n\r\n" + body +
+         "GET /index.html HTTP/1.1\r\n\r\n");
+  EXPECT_EQ(c.readReply().body, callBody("passed+parameters%3A+func%3Decho+a0%3D1+test%3D1"));
+  EXPECT_EQ(c.readReply().status, "200 Ok");
 }
 
 TEST_F(ServerLoopbackTest, StoreDocument) {
@@ -329,6 +392,9 @@ TEST_F(ServerLoopbackTest, StoreDocument) {
   EXPECT_EQ(get(port(), "/app/call?func=getStore&a0=s").body,
             callBody("%3Cstore%3E%3Citem+id%3D%221%22%3Etwo+words%3C%2Fitem%3E%3C%2Fstore%3E"));
   inst.store("htdocs/app/store.xml", "<store>");
+  EXPECT_EQ(get(port(), "/app/call?func=getStore&a0=s").body, callBody("error%3Aneeds%5Fupdate"));
+  // Malformed bytes repaired, then a NUL: refused like any broken document.
+  inst.store("htdocs/app/store.xml", std::string(10, '\xEE') + std::string("\n\0", 2));
   EXPECT_EQ(get(port(), "/app/call?func=getStore&a0=s").body, callBody("error%3Aneeds%5Fupdate"));
 }
 

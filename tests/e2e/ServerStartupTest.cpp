@@ -24,17 +24,18 @@ TEST(ServerStartupTest, UserFolderFromTheArgument) {
   struct Case {
     std::optional<std::string> argument;
     std::string passed;
-    std::string userPath;  // "" for the application folder
+    std::string userPath;  // "" for the application folder, "." for the working folder
   };
   const Case cases[] = {
       {std::nullopt, "null", ""},
       {"", "", ""},
+      {"\"\"", "", "."},  // given, though empty once the quotes are off
       {bare, bare, bare + "/"},
       {"\"" + bare + "\"", bare, bare + "/"},
   };
   for (const Case& c : cases) {
     Installation inst;  // fresh: the first start makes the folders it uses
-    const std::string userPath = c.userPath.empty() ? inst.app() : c.userPath;
+    const std::string userPath = c.userPath.empty() ? inst.app() : c.userPath == "." ? inst.folder() : c.userPath;
     ServerProcess server(inst.folder(), c.argument);
     ASSERT_TRUE(server.running());
     const std::string out = server.output();

@@ -44,6 +44,8 @@ TEST(Integers, ParsesSignsAndRefusesTheRest) {
     EXPECT_EQ(parsed(c.text, false), c.asInt) << c.text;
     EXPECT_EQ(parsed(c.text, true), c.asLong) << c.text;
   }
+  EXPECT_EQ(platform::Integers::parseSignedDigits("-7"), -7);
+  EXPECT_THROW(platform::Integers::parseSignedDigits("+7"), platform::NumberFormatException);
 }
 
 }  // namespace

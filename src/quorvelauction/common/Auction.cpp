@@ -520,7 +520,7 @@ std::string Auction::localToEbayGmt(const std::string& domain, int32_t year, int
 bool Auction::isNumber(const std::optional<std::string>& text) {
   if (!text) return false;
   try {
-    return platform::Integers::parseInt(*text) > 0;
+    return platform::Integers::parseSignedDigits(*text) > 0;
   } catch (const platform::NumberFormatException&) {
     return false;
   }

@@ -116,6 +116,8 @@ CommonSOAPFunctions::CommonSOAPFunctions(UserWrapper& user) : user(user) {}
 
 bool CommonSOAPFunctions::validPath(const std::string& baseFolder, const std::string& prefix,
                                     const platform::File& file) {
+  // A NUL would cut the name short at the system call.
+  if (file.getPath().find('\0') != std::string::npos) return false;
   std::string path = file.getCanonicalPath();
   std::string folder = platform::File(baseFolder + prefix).getCanonicalPath();
   if (path.compare(0, folder.size(), folder) != 0) return false;

@@ -71,7 +71,7 @@ void Config::setProperty(const std::string& domain, const std::string& key, cons
 int32_t Config::getSite(const std::string& domain) {
   std::optional<std::string> site = getProperty(domain, "ebayApi.SiteId");
   if (!site) throw platform::NumberFormatException("null");
-  return platform::Integers::parseInt(*site);
+  return platform::Integers::parseSignedDigits(*site);
 }
 
 OfflineFile Config::getOfflineFilelistInfo(bool second, const std::string& domain) {

@@ -243,7 +243,7 @@ std::string XMLUtils::prettyPrint(const xml::Element& element) {
 int32_t XMLUtils::parseId(const xml::Attribute& attribute) {
   if (!attribute) return -1;
   try {
-    return platform::Integers::parseInt(attribute.getValue());
+    return platform::Integers::parseSignedDigits(attribute.getValue());
   } catch (const platform::NumberFormatException&) {
     return -1;
   }

@@ -8,6 +8,7 @@
 #include <clocale>
 #include <cstdlib>
 #include <filesystem>
+#include <unordered_set>
 #include <chrono>
 #include <cmath>
 #include <limits>
@@ -16,6 +17,7 @@
 #include "platform/BufferedOutputStream.h"
 #include "platform/Exceptions.h"
 #include "platform/File.h"
+#include "platform/FileReplacement.h"
 #include "platform/Properties.h"
 #include "platform/Strings.h"
 #include "platform/System.h"
@@ -114,16 +116,6 @@ int32_t requiredNumber(const platform::Properties& record, std::string_view key)
   return platform::Integers::parseInt(*value);
 }
 
-// Pushes a written file to the disk before it replaces the old one.
-void syncFile(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
-}
-
-std::atomic<uint64_t> saveCounter{0};
-
 }  // namespace
 
 OfflineAuction::OfflineAuction(int32_t id, std::string xmlContent)
@@ -187,10 +179,12 @@ std::vector<int32_t> OfflineAuction::listNumbers() {
   std::filesystem::directory_iterator entries(getAuctionPath(), error);
   if (error) throw platform::IOException("cannot list " + getAuctionPath() + ": " + error.message());
   std::vector<int32_t> numbers;
+  // "5" and "05" are one record: each number is listed once.
+  std::unordered_set<int32_t> seen;
   for (const std::filesystem::directory_entry& entry : entries) {
     std::optional<int32_t> n = numberOf(entry.path().filename().string());
     std::error_code ignored;
-    if (n && entry.is_regular_file(ignored)) numbers.push_back(*n);
+    if (n && entry.is_regular_file(ignored) && seen.insert(*n).second) numbers.push_back(*n);
   }
   return numbers;
 }
@@ -223,6 +217,17 @@ std::unique_ptr<OfflineAuction> OfflineAuction::load(int32_t id) {
 }
 
 void OfflineAuction::save() {
+  std::lock_guard<std::mutex> saving(saveMutex_);
+  writeFile();
+}
+
+void OfflineAuction::saveXmlContent(std::string xmlContent) {
+  std::lock_guard<std::mutex> saving(saveMutex_);
+  setXmlContent(std::move(xmlContent));
+  writeFile();
+}
+
+void OfflineAuction::writeFile() {
   platform::Properties record;
   int32_t id;
   {
@@ -232,13 +237,11 @@ void OfflineAuction::save() {
     record.setProperty("xmlContent", xmlContent_);
     record.setProperty("state", std::to_string(state_));
   }
-  std::string path = recordPath(id);
-  // A name no number reads from, unique per save, that the storage rule
-  // treats like the record file itself.
-  std::string temporary = path + "." + std::to_string(::getpid()) + "-" +
-                          std::to_string(saveCounter.fetch_add(1)) + ".new";
-  try {
-    platform::BufferedOutputStream out(GlobalConfig::createFileOutputStream(temporary));
+  // The work file's name no number reads from, and the storage rule treats
+  // it like the record file itself.
+  platform::FileReplacement replacement(recordPath(id));
+  {
+    platform::BufferedOutputStream out(GlobalConfig::createFileOutputStream(replacement.workPath()));
     try {
       record.store(out, std::string());
     } catch (...) {
@@ -246,12 +249,16 @@ void OfflineAuction::save() {
       throw;
     }
     out.close();
-    syncFile(temporary);
-    if (!platform::File(temporary).renameTo(platform::File(path)))
-      throw platform::IOException("cannot replace " + path);
-  } catch (...) {
-    platform::File(temporary).remove();
-    throw;
+  }
+  replacement.commit();
+}
+
+void OfflineAuction::removeWorkFiles() {
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(getAuctionPath(), error)) {
+    if (!platform::FileReplacement::isNumberedWorkName(entry.path().filename().string())) continue;
+    std::error_code ignored;
+    std::filesystem::remove(entry.path(), ignored);
   }
 }
 

@@ -40,6 +40,9 @@ class OfflineAuction {
   // Replaces the record file. The new content is written beside the old file
   // and renamed over it, so a failed save leaves the previous record intact.
   virtual void save();
+  // Sets the XML and saves, with no other save of this record in between,
+  // so that the file and the record end up holding the same text.
+  void saveXmlContent(std::string xmlContent);
   virtual std::string getXmlContent() const;
   virtual int32_t getState() const;
   virtual int32_t getId() const;
@@ -62,6 +65,9 @@ class OfflineAuction {
   static std::string getAuctionPath();
   // The numbers of the record files, in folder-listing order.
   static std::vector<int32_t> getAuctionIds();
+  // Removes the work files that interrupted saves left in the record
+  // folder; nothing else is touched.
+  static void removeWorkFiles();
   // Reads a record file; fails when it is missing, unreadable or holds no
   // valid "id" or "state".
   static std::unique_ptr<OfflineAuction> load(int32_t id);
@@ -102,6 +108,11 @@ class OfflineAuction {
   void apply(const Columns& columns);
   std::shared_ptr<const Columns> currentColumns() const;
 
+  // Writes the record file; the caller holds saveMutex_.
+  void writeFile();
+
+  // Held across setting the XML, writing and renaming: one save at a time.
+  std::mutex saveMutex_;
   mutable std::mutex mutex_;
   int32_t id_ = 0;
   int32_t state_ = 0;

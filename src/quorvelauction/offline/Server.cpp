@@ -21,6 +21,7 @@
 #include "quorvelauction/common/XMLUtils.h"
 #include "quorvelauction/common/XTrustProvider.h"
 #include "quorvelauction/offline/CryptedResourceLoader.h"
+#include "quorvelauction/offline/OfflineAuction.h"
 #include "quorvelauction/offline/OfflineImageHelper.h"
 #include "quorvelauction/offline/ServerAcceptAllTrust.h"
 #include "quorvelauction/offline/ServerCryptedStreams.h"
@@ -101,6 +102,7 @@ void Server::build(const std::optional<std::string>& passedPath) {
   readProgramName();
   prepareUserFolders();
   common::GlobalConfig::load(appPath_, userPath);
+  OfflineAuction::removeWorkFiles();
   host.set(common::GlobalConfig::getProperty("server.host"));
   System::out().println("server: " + orNull(host.get()));
   imageHelper_ = std::make_unique<OfflineImageHelper>();
@@ -142,11 +144,14 @@ void Server::readInstallationNumber() {
 
 void Server::chooseUserFolder(const std::optional<std::string>& passedPath) {
   std::optional<std::string> argument = passedPath;
-  if (argument && !argument->empty()) {
+  // Decided before the quotes go: an argument of two quotes names the
+  // working folder.
+  const bool given = argument && !argument->empty();
+  if (given) {
     if (Strings::endsWith(*argument, "\"")) argument->pop_back();
     if (!argument->empty() && Strings::startsWith(*argument, "\"")) argument->erase(0, 1);
   }
-  if (!argument || argument->empty()) {
+  if (!given) {
     userPath = appPath_;
   } else if (File(appPath_ + "images").exists()) {
     userPath = appPath_;
@@ -178,15 +183,21 @@ void Server::prepareUserFolders() {
 }
 
 void Server::acceptLoop() {
+  // A failing accept (out of descriptors, say) is retried after a pause
+  // that grows while it goes on failing; the first failure of a run is
+  // printed, the repeats are not.
+  constexpr std::chrono::milliseconds kFirstPause{10}, kLongestPause{1000};
+  std::chrono::milliseconds pause{0};
   for (;;) {
     try {
       std::shared_ptr<platform::Socket> socket = serverSocket_->accept();
+      pause = std::chrono::milliseconds{0};
       socket->setTcpNoDelay(true);
       Handler::start(std::make_unique<Handler>(*this, std::move(socket)));
     } catch (const std::exception& e) {
-      platform::printStackTrace(e);
-      // A failing accept (out of descriptors, say) must not spin.
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      if (pause.count() == 0) platform::printStackTrace(e);
+      pause = std::clamp(pause * 2, kFirstPause, kLongestPause);
+      std::this_thread::sleep_for(pause);
     }
   }
 }

@@ -10,6 +10,7 @@
 #include "platform/Exceptions.h"
 #include "platform/Strings.h"
 #include "platform/System.h"
+#include "quorvelauction/common/CommonSOAPFunctions.h"
 #include "quorvelauction/common/GlobalConfig.h"
 #include "quorvelauction/common/XMLUtils.h"
 #include "quorvelauction/offline/CallMapper.h"
@@ -31,6 +32,7 @@ class Server::Handler::TooLarge : public platform::IOException {
 namespace {
 
 constexpr const char* kOk = "200 Ok";
+constexpr const char* kForbidden = "403 Forbidden";
 constexpr const char* kNotFound = "404 file not found";
 constexpr const char* kInternalError = "500 Internal Error";
 constexpr const char* kNotImplemented = "501 Not implemented";
@@ -98,6 +100,26 @@ void notifyXmlSockets() {
       // A peer that has gone needs no notice.
     }
   }
+}
+
+// A reply without a body; the length tells a kept-alive client it is whole.
+void statusOnly(std::string_view status, platform::OutputStream& out) {
+  Server::Handler::respond(status, out);
+  Server::Handler::header("Content-Length: 0", out);
+  Server::Handler::header("", out);
+}
+
+// Keeps a registered policy or XML socket connection while its peer is
+// there; once the peer has gone, its stream leaves the list, so that the
+// connection can be released.
+void holdUntilPeerCloses(platform::InputStream& in, const std::shared_ptr<platform::OutputStream>& stream) {
+  try {
+    while (in.read() >= 0) {
+    }
+  } catch (const std::exception&) {
+    // A broken connection has gone as well.
+  }
+  Server::xmlSockets.with([&](auto& list) { std::erase(list, stream); });
 }
 
 }  // namespace
@@ -186,21 +208,29 @@ void Server::Handler::run() {
         // reply is sure to hear of an exit.
         xmlSockets.with([&](auto& list) { list.push_back(raw); });
         sendPolicyFile(out);
-        return;
+        holdUntilPeerCloses(*inputStream, raw);
+        break;
       }
       if (line == "xmlsocket") {
         xmlSockets.with([&](auto& list) { list.push_back(raw); });
         System::out().println("xml socket added");
-        return;
+        holdUntilPeerCloses(*inputStream, raw);
+        break;
       }
       std::vector<std::string> parts = tokens(line);
       if (parts.size() < 2) {
         try {
-          respond(kInternalError, out);
-          header("", out);
+          statusOnly(kInternalError, out);
           out.flush();
         } catch (const std::exception&) {
         }
+        break;
+      }
+      readHeaders();
+      if (!fromThisSite()) {
+        // Nothing of the request is done; its body, if any, is not read.
+        statusOnly(kForbidden, out);
+        out.flush();
         break;
       }
       if (Strings::equalsIgnoreCase(parts[0], "GET")) {
@@ -208,11 +238,10 @@ void Server::Handler::run() {
       } else if (Strings::equalsIgnoreCase(parts[0], "POST")) {
         post(parts[1], out);
       } else {
-        skipHeaders();
-        respond(kNotImplemented, out);
-        header("", out);
+        statusOnly(kNotImplemented, out);
       }
       out.flush();
+      if (closeAfterReply_) break;
     }
   } catch (const platform::SocketException&) {
     // The connection broke: nothing more can be said on it.
@@ -220,8 +249,7 @@ void Server::Handler::run() {
     System::out().println("IOException");
     platform::printStackTrace(e);
     try {
-      respond(kInternalError, out);
-      header("", out);
+      statusOnly(kInternalError, out);
       out.flush();
     } catch (const std::exception& e2) {
       System::out().println("IOException2");
@@ -237,9 +265,68 @@ void Server::Handler::run() {
   socket->close();
 }
 
-void Server::Handler::skipHeaders() {
-  while (!readLine(*inputStream).empty()) {
+void Server::Handler::readHeaders() {
+  headers_ = RequestHeaders();
+  for (;;) {
+    const std::string line = readLine(*inputStream);
+    if (line.empty()) return;
+    const std::string lower = Strings::toLowerCase(line);
+    if (Strings::startsWith(lower, "content-length")) headers_.contentLength = line;
+    size_t colon = line.find(':');
+    if (colon == std::string::npos) continue;
+    const std::string name = Strings::trim(lower.substr(0, colon));
+    const std::string value = Strings::trim(line.substr(colon + 1));
+    if (name == "host") headers_.host = value;
+    else if (name == "origin") headers_.origin = value;
+    else if (name == "referer") headers_.referer = value;
   }
+}
+
+namespace {
+
+// "localhost", "127.0.0.1" or "[::1]", any case, with an optional port;
+// the port, 0 when none is given, goes to port.
+bool loopbackAuthority(std::string_view authority, int& port) {
+  std::string host = Strings::toLowerCase(authority);
+  port = 0;
+  size_t colon = host.rfind(':');
+  if (colon != std::string::npos && host.find(']', colon) == std::string::npos) {
+    const std::string digits = host.substr(colon + 1);
+    if (digits.empty() || digits.size() > 5 ||
+        !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+      return false;
+    port = std::stoi(digits);
+    host.erase(colon);
+  }
+  return host == "localhost" || host == "127.0.0.1" || host == "[::1]";
+}
+
+// Whether an Origin or Referer value names http on a loopback name and the
+// given port.
+bool sameOrigin(std::string_view address, int serverPort) {
+  constexpr std::string_view kScheme = "http://";
+  if (address.size() < kScheme.size() || Strings::toLowerCase(address.substr(0, kScheme.size())) != kScheme)
+    return false;
+  std::string_view rest = address.substr(kScheme.size());
+  std::string_view authority = rest.substr(0, rest.find_first_of("/?#"));
+  int port;
+  return loopbackAuthority(authority, port) && (port == 0 ? 80 : port) == serverPort;
+}
+
+}  // namespace
+
+bool Server::Handler::fromThisSite() const {
+  int port;
+  if (headers_.host && !loopbackAuthority(*headers_.host, port)) return false;
+  const int own = socket->getLocalPort();
+  if (headers_.origin && !sameOrigin(*headers_.origin, own)) return false;
+  if (headers_.referer && !sameOrigin(*headers_.referer, own)) return false;
+  return true;
+}
+
+bool Server::Handler::inFolder(const std::string& folder, const std::string& file) const {
+  if (file.find('\0') != std::string::npos) return false;
+  return server_.soapFunctions->validPath(folder, "", platform::File(file));
 }
 
 bool Server::Handler::staysInside(std::string_view relative) {
@@ -250,11 +337,9 @@ bool Server::Handler::staysInside(std::string_view relative) {
 }
 
 void Server::Handler::get(const std::string& target, platform::OutputStream& out) {
-  skipHeaders();
   const std::string path = target.substr(0, target.find('?'));
   if (Strings::contains(path, "exit_program") || Strings::contains(path, "exit_requested")) {
-    respond(kOk, out);
-    header("", out);
+    statusOnly(kOk, out);
     out.flush();
     if (Strings::contains(path, "exit_requested") && !Strings::contains(path, "exit_program")) {
       notifyXmlSockets();
@@ -264,16 +349,18 @@ void Server::Handler::get(const std::string& target, platform::OutputStream& out
   if (Strings::endsWith(path, "loadimage")) {
     System::out().println("rawName: " + target);
     const std::string name = afterLast(target, '-');
-    std::string file = userPath + "images/" + name;
-    if (!platform::File(file).exists()) file = userPath + "images/" + atoiString(name) + ".jpg";
+    const std::string folder = userPath + "images/";
+    std::string file = folder + name;
+    if (!platform::File(file).exists()) file = folder + atoiString(name) + ".jpg";
     System::out().println("loadimage, file: " + file);
-    serveFile(platform::File(staysInside(name) ? file : ""), "image/jpeg", out);
+    serveFile(platform::File(staysInside(name) && inFolder(folder, file) ? file : ""), "image/jpeg", out);
     return;
   }
   if (Strings::endsWith(path, "loadsound")) {
-    const std::string file = userPath + "sounds/" + atoiString(afterLast(target, '-')) + ".mp3";
+    const std::string folder = userPath + "sounds/";
+    const std::string file = folder + atoiString(afterLast(target, '-')) + ".mp3";
     System::out().println("loadsound, file: " + file);
-    serveFile(platform::File(file), "audio/mpeg", out);
+    serveFile(platform::File(inFolder(folder, file) ? file : ""), "audio/mpeg", out);
     return;
   }
   if (Strings::endsWith(path, "call")) {
@@ -284,22 +371,19 @@ void Server::Handler::get(const std::string& target, platform::OutputStream& out
   size_t at = path.find("/webtemplate");
   if (at != std::string::npos && at > 0) {
     const std::string name = afterLast(path, '/');
-    const std::string file = common::GlobalConfig::getPath() + "WEB-INF/" + server_.domain.get() +
-                             "/webtemplate/" + name;
+    const std::string folder =
+        common::GlobalConfig::getPath() + "WEB-INF/" + server_.domain.get() + "/webtemplate/";
+    const std::string file = folder + name;
     System::out().println("webtemplate, file: " + file);
-    serveFile(platform::File(staysInside(name) ? file : ""), "text/plain", out);
+    serveFile(platform::File(staysInside(name) && inFolder(folder, file) ? file : ""), "text/plain", out);
     return;
   }
-  std::string relative;
-  std::string file;
-  if (Strings::startsWith(path, "/main/")) {
-    relative = path.substr(5);
-    file = programPath + relative;
-  } else {
-    relative = path;
-    file = rootPath + path;
-  }
-  serveFile(platform::File(staysInside(relative) ? file : ""), contentType(path), out);
+  const bool program = Strings::startsWith(path, "/main/");
+  const std::string relative = program ? path.substr(5) : path;
+  const std::string& folder = program ? programPath : rootPath;
+  const std::string file = folder + relative;
+  serveFile(platform::File(staysInside(relative) && inFolder(folder, file) ? file : ""), contentType(path),
+            out);
 }
 
 void Server::Handler::serveFile(const platform::File& file, std::string_view type,
@@ -311,8 +395,7 @@ void Server::Handler::serveFile(const platform::File& file, std::string_view typ
     in = common::GlobalConfig::getFileStreamFactory()->createFileInputStream(file);
   } catch (const platform::FileNotFoundException& e) {
     Server::log(e);
-    respond(kNotFound, out);
-    header("", out);
+    statusOnly(kNotFound, out);
     return;
   }
   if (!Strings::contains(file.getAbsolutePath(), "test.txt")) {
@@ -375,19 +458,18 @@ std::string readBody(platform::InputStream& in, int length) {
 void Server::Handler::post(const std::string& target, platform::OutputStream& out) {
   System::out().println("post: " + target);
   try {
-    std::optional<std::string> lengthLine;
-    for (;;) {
-      std::string line = readLine(*inputStream);
-      if (line.empty()) break;
-      if (Strings::startsWith(Strings::toLowerCase(line), "content-length")) lengthLine = line;
-    }
+    const std::optional<std::string>& lengthLine = headers_.contentLength;
     int64_t length = 0;
     if (lengthLine) {
       size_t colon = lengthLine->find(':');
+      // A body whose length cannot be read cannot be told from the next
+      // request: the connection ends after the reply.
+      closeAfterReply_ = true;
       length = platform::Integers::parseInt(
           Strings::trim(colon == std::string::npos ? *lengthLine : lengthLine->substr(colon + 1)));
+      if (length < 0) throw platform::IllegalArgumentException("negative Content-Length");
+      closeAfterReply_ = false;
     }
-    if (length < 0) throw platform::IllegalArgumentException("negative Content-Length");
     if (length > MAX_BODY) throw TooLarge("request body too large");
     const std::string body = readBody(*inputStream, static_cast<int>(length));
     const std::string text = platform::Charset::utf8().decode(body);
@@ -397,8 +479,7 @@ void Server::Handler::post(const std::string& target, platform::OutputStream& ou
     } else if (Strings::contains(target, "QuorvelAuctionPort") && length > 0) {
       postSoap(text, out);
     } else {
-      respond(kOk, out);
-      header("", out);
+      statusOnly(kOk, out);
     }
   } catch (const TooLarge&) {
     throw;
@@ -407,8 +488,7 @@ void Server::Handler::post(const std::string& target, platform::OutputStream& ou
   } catch (const std::exception& e) {
     Server::log(e);
     platform::printStackTrace(e);
-    respond(kNotFound, out);
-    header("", out);
+    statusOnly(kNotFound, out);
   }
 }
 

@@ -128,7 +128,15 @@ class Server::Handler {
   void call(Properties& props, platform::OutputStream& out);
   void serveFile(const platform::File& file, std::string_view contentType,
                  platform::OutputStream& out);
-  void skipHeaders();
+  // Reads the header lines up to the empty line and keeps those the
+  // server looks at.
+  void readHeaders();
+  // False when Host, Origin or Referer name a site other than this server:
+  // a foreign page in the user's browser must not reach the commands.
+  bool fromThisSite() const;
+  // Whether file, links followed, lies in folder; a NUL would cut the name
+  // short at the system call and is refused as well.
+  bool inFolder(const std::string& folder, const std::string& file) const;
   void postSoap(const std::string& body, platform::OutputStream& out);
   // Answers 404 and returns false when name leads out of its folder.
   static bool staysInside(std::string_view relative);
@@ -136,6 +144,13 @@ class Server::Handler {
   std::unique_ptr<platform::BufferedInputStream> inputStream;
   std::shared_ptr<platform::Socket> socket;
   Server& server_;
+  // Set when a request cannot be delimited: nothing after it is read.
+  bool closeAfterReply_ = false;
+  // The headers of the request being served.
+  struct RequestHeaders {
+    std::optional<std::string> contentLength, host, origin, referer;
+  };
+  RequestHeaders headers_;
 };
 
 }  // namespace quorvelauction::offline

@@ -5,6 +5,7 @@
 
 #include "platform/Exceptions.h"
 #include "platform/File.h"
+#include "platform/FileReplacement.h"
 #include "platform/Strings.h"
 #include "quorvelauction/common/CommonSOAPFunctions.h"
 #include "quorvelauction/common/GlobalConfig.h"
@@ -39,9 +40,12 @@ std::string Server::Handler::onSaveUserFile(Properties& props) {
   // Any page that reaches the port may call this: a name that leads out of
   // the user files is refused before anything is opened.
   if (!server_.soapFunctions->validPath(userPath, kUserFolder, file)) return "error:invalid_path";
-  platform::OutputStreamPtr out = GlobalConfig::createFileOutputStream(userPath + kUserFolder + name);
+  // Replaced whole: a full disk leaves the previous file, not half of it.
+  platform::FileReplacement replacement(file.getPath());
+  platform::OutputStreamPtr out = GlobalConfig::createFileOutputStream(replacement.workPath());
   out->write(content);
   out->close();
+  replacement.commit();
   return "ok";
 }
 

@@ -118,13 +118,12 @@ std::string Server::Handler::onAuctionSave(Properties& props) {
   if (!xml) throw platform::NullPointerException("xmlContent missing");
   std::shared_ptr<OfflineAuction> record = server_.auctions.with([&](auto& auctions) {
     std::shared_ptr<OfflineAuction>& slot = auctions[id];
-    if (slot)
-      slot->setXmlContent(*xml);
-    else
-      slot = std::make_shared<OfflineAuction>(id, *xml);
+    if (!slot) slot = std::make_shared<OfflineAuction>(id, *xml);
     return slot;
   });
-  record->save();
+  // The text is set under the record's save lock, not the table's: two
+  // saves of one record cannot cross between setting and writing.
+  record->saveXmlContent(*xml);
   return "ok";
 }
 

@@ -11,8 +11,9 @@ namespace zentravilo::util {
 
 namespace {
 
-// A positive exponent may add at most this many zeros to a non-zero value.
-constexpr int64_t kMaxZerosFromExponent = 1000000;
+// Amounts need a few digits of exponent; a huge one, even on zero, would
+// have the digits or the scale spelled out at a later step.
+constexpr int64_t kMaxExponent = 10000;
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -113,14 +114,13 @@ Decimal Decimal::parse(std::string_view text) {
       rest.remove_prefix(1);
     }
     if (rest.empty() || !readExponent(rest, negativeExponent, exponent)) fail(text);
+    if (exponent > kMaxExponent || exponent < -kMaxExponent) fail(text);
   }
   const int64_t scale = fractionDigits - exponent;
   if (scale < std::numeric_limits<int32_t>::min() || scale > std::numeric_limits<int32_t>::max()) {
     fail(text);
   }
-  Decimal result(negative, std::move(digits), scale);
-  if (!result.isZero() && scale < -kMaxZerosFromExponent) fail(text);
-  return result;
+  return Decimal(negative, std::move(digits), scale);
 }
 
 Decimal Decimal::fromDouble(double value) {

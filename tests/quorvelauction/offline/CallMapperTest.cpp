@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "platform/Exceptions.h"
+#include "platform/Strings.h"
 
 namespace quorvelauction::offline {
 namespace {
@@ -60,6 +62,97 @@ TEST(CallMapperTest, NamesPositionalParameters) {
     platform::Properties props = table(c.given);
     CallMapper::map(c.function, props);
     EXPECT_EQ(entries(props), c.expected) << c.function;
+  }
+}
+
+// Every row of the front end's vocabulary: command name, then the names of
+// a0, a1, ... in order.
+TEST(CallMapperTest, EveryCommandRowNamesItsPositions) {
+  const char* const rows[] = {
+      "login userName password domain",
+      "cancelAccount sessionId",
+      "getCategories sessionId parentIds",
+      "auctionCreate sessionId",
+      "auctionCreateFromOld sessionId auctionIdString",
+      "auctionRemove sessionId auctionIdString",
+      "auctionNewList sessionId limit sortBy sortDirection",
+      "auctionVerifiedList sessionId limit sortBy sortDirection",
+      "auctionSubmittedList sessionId limit sortBy sortDirection",
+      "auctionLoad sessionId auctionIdString",
+      "auctionSave sessionId auctionIdString xmlContent",
+      "auctionImages sessionId auctionIdString",
+      "removeImage sessionId imageIdString",
+      "auctionPreview sessionId auctionIdString xmlContent",
+      "auctionVerify sessionId auctionIdString xmlContent",
+      "loadFile sessionId name",
+      "loadUserFile sessionId name",
+      "saveUserFile sessionId name content",
+      "auctionSubmitList sessionId auctionIds currency trevanulosixFees",
+      "auctionExportList sessionId auctionIds currency trevanulosixFees",
+      "auctionSubmitListAOL sessionId auctionIds currency trevanulosixFees",
+      "getUserData sessionId",
+      "getEbayUserData sessionId",
+      "updateUserData sessionId",
+      "setPassword sessionId password mailWelcomeMessage",
+      "getEbayAuctionUrl sessionId",
+      "echo test",
+      "getPaymentInfo sessionId",
+      "getAccountBalance sessionId",
+      "getAccountBalanceBeta sessionId",
+      "prePayment sessionId paymentInfo amount paymentText",
+      "prePaymentPack sessionId paymentInfo packId paymentText",
+      "auctionCreateWithPictures sessionId pictures",
+      "passwordLost userName email domain",
+      "getRuName sessionId",
+      "buyFlatrate sessionId paymentInfo",
+      "buyPowersellerFlatrate sessionId paymentInfo amountMonthly",
+      "cancelFlatrate userName password domain",
+      "setEmailInfo sessionId emailInfo",
+      "getCharacteristicsSet sessionId csId",
+      "log sessionId type info",
+      "convertGiftCoupon sessionId code",
+      "offlineSelectImage sessionId auctionIdString type",
+      "offlineSelectImages sessionId auctionIdString type",
+      "offlineChangeImage sessionId imageId",
+      "offlineSelectSound sessionId auctionIdString type",
+      "offlineLog logType info1",
+      "userImages sessionId",
+      "geteBayDetails sessionId detailName",
+      "offlineIsOnline sessionId",
+      "offlineNeedsUpdate sessionId",
+      "offlineUpdate sessionId",
+      "offlineGetTransferStatus sessionId",
+      "offlineExitProgram sessionId",
+      "offlineGetAccountUrl sessionId",
+      "offlineGetServerSessionId",
+      "getSellerList sessionId endTimeTo endTimeFrom startTimeTo startTimeFrom",
+      "relistItem sessionId ebayAuctionId",
+      "copyVideo sessionId auctionIdString directoryName",
+      "abLogin abuserid abuser domain",
+      "abAuctionCreate sessionId abitemid",
+      "abAuctionExport sessionId auctionIdString trevanulosixFees",
+      "getFlatrateCouponByName sessionId name",
+      "buyPaypalFlatrate sessionId couponCode",
+      "getMultipleFlatrateCoupons sessionId",
+      "getFlatrateCouponByCode sessionId couponCode",
+      "preregisterUser domain email ebayUserId password",
+      "getStore sessionId",
+      "homepageExport sessionId collector",
+      "getHomepageURL userId",
+      "getLastImageIds sessionId count",
+      "getSuggestedCategories sessionId query",
+  };
+  ASSERT_EQ(std::size(rows), 72u);
+  for (const char* row : rows) {
+    std::vector<std::string> words = platform::Strings::split(row, " ");
+    const std::string function = words.front();
+    words.erase(words.begin());
+    platform::Properties props;
+    for (size_t i = 0; i < words.size(); ++i) props.setProperty("a" + std::to_string(i), "v" + std::to_string(i));
+    CallMapper::map(function, props);
+    EXPECT_EQ(props.size(), 2 * words.size()) << row;
+    for (size_t i = 0; i < words.size(); ++i)
+      EXPECT_EQ(props.getProperty(words[i]), "v" + std::to_string(i)) << row << ": " << words[i];
   }
 }
 

@@ -1,0 +1,39 @@
+// The template parser and renderer on any text, with a context holding a
+// few values and a loader folder that holds nothing.
+
+#include <filesystem>
+#include <memory>
+
+#include "FuzzTarget.h"
+#include "platform/StringWriter.h"
+#include "vtl/Context.h"
+#include "vtl/Engine.h"
+
+namespace {
+
+vtl::Engine& engine() {
+  static std::unique_ptr<vtl::Engine> instance = [] {
+    const std::string empty = (std::filesystem::temp_directory_path() / "qa-fuzz-no-templates").string();
+    std::filesystem::create_directories(empty);
+    auto e = std::make_unique<vtl::Engine>();
+    e->setProperty("resource.loader", "file");
+    e->setProperty("file.resource.loader.path", empty);
+    e->init();
+    return e;
+  }();
+  return *instance;
+}
+
+}  // namespace
+
+QA_FUZZ_TARGET(TemplateFuzz) {
+  vtl::Context context;
+  context.put("name", std::string("Lamp"));
+  context.put("count", 3);
+  platform::StringWriter out;
+  try {
+    engine().evaluate(context, out, "fuzz.vm", std::string(input));
+  } catch (const std::exception&) {
+    // Parse and method errors are the template's own.
+  }
+}
