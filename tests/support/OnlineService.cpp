@@ -231,7 +231,13 @@ OnlineService::SoapAnswer OnlineService::SoapAnswer::raw(std::string bytes, bool
   return {Kind::kRaw, std::move(bytes), 0, closeNotify};
 }
 
-OnlineService::OnlineService() {
+OnlineService::OnlineService() : OnlineService(Deferred{}) { start(); }
+
+void OnlineService::start() {
+  if (!acceptor_.joinable()) acceptor_ = std::thread([this] { acceptLoop(); });
+}
+
+OnlineService::OnlineService(Deferred) {
   // A client that gives up mid-answer must not kill the test with SIGPIPE.
   std::signal(SIGPIPE, SIG_IGN);
   // Start where the process id points, so that parallel runs seldom try the same addresses.
@@ -257,12 +263,11 @@ OnlineService::OnlineService() {
       SSL_CTX_use_PrivateKey(context_, key_) != 1 || ::pipe(stopPipe_) != 0) {
     throw std::runtime_error("cannot set up the online service");
   }
-  acceptor_ = std::thread([this] { acceptLoop(); });
 }
 
 OnlineService::~OnlineService() {
   [[maybe_unused]] ssize_t woken = ::write(stopPipe_[1], "x", 1);
-  acceptor_.join();
+  if (acceptor_.joinable()) acceptor_.join();
   for (Worker& worker : workers_) worker.thread.join();
   ::close(stopPipe_[0]);
   ::close(stopPipe_[1]);
