@@ -62,12 +62,14 @@ TEST_F(OnlineSessionTest, UnreachableServiceAnswersAtOnce) {
 }
 
 TEST_F(OnlineSessionTest, LoginAgainstTheService) {
-  OnlineService service;
+  // Serves only once the server process is forked: a process with threads should not fork.
+  OnlineService service{OnlineService::Deferred{}};
   service.answer("login", OnlineService::SoapAnswer::value("S42"));
   service.answer("getUserData", OnlineService::SoapAnswer::value("<user><name>anna</name></user>"));
   inst.store("htdocs/app/WEB-INF/global.properties",
              "server.host=" + service.host() + "\ndomains=auction_de\ndefaultDomain=auction_de\n");
   start();
+  service.start();
   EXPECT_EQ(call("login", "&a0=anna&a1=geheim77&a2=auction_de"), "offline");
   EXPECT_EQ(service.events(), (std::vector<std::string>{"probe", "probe", "soap:login", "soap:getUserData"}));
   EXPECT_EQ(service.soapCalls()[0].pairs.at(2).second, "auction_de:4711");

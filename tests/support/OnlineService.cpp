@@ -12,8 +12,9 @@
 
 #include <csignal>
 #include <cstring>
-#include <pugixml.hpp>
 #include <stdexcept>
+
+#include "xml/SAXReader.h"
 
 namespace testsupport {
 
@@ -156,16 +157,21 @@ class Reader {
 OnlineService::SoapCall parseCall(const std::string& raw, size_t headEnd) {
   OnlineService::SoapCall call;
   call.raw = raw;
-  pugi::xml_document document;
-  std::string body = raw.substr(headEnd + 4);
-  if (!document.load_buffer(body.data(), body.size(), pugi::parse_default | pugi::parse_ws_pcdata)) {
+  // Through the system's own XML layer: it sets pugixml's allocator for the whole process,
+  // so a document made here directly with pugixml could be freed by the wrong one.
+  xml::Document document;
+  try {
+    document = xml::SAXReader().read(std::string_view(raw).substr(headEnd + 4));
+  } catch (const std::exception&) {
     return call;
   }
-  pugi::xml_node operation = document.document_element().first_child().first_child();
-  std::string name = operation.name();
-  call.function = name.substr(name.find(':') == std::string::npos ? 0 : name.find(':') + 1);
-  for (pugi::xml_node pair : operation.children()) {
-    if (pair.type() == pugi::node_element) call.pairs.emplace_back(pair.name(), pair.child_value());
+  xml::Element root = document.getRootElement();
+  std::vector<xml::Element> body = root ? root.elements() : std::vector<xml::Element>{};
+  std::vector<xml::Element> operations = body.empty() ? body : body.front().elements();
+  if (operations.empty()) return call;
+  call.function = operations.front().getName();
+  for (const xml::Element& pair : operations.front().elements()) {
+    call.pairs.emplace_back(pair.getQualifiedName(), pair.getText());
   }
   return call;
 }
@@ -225,7 +231,13 @@ OnlineService::SoapAnswer OnlineService::SoapAnswer::raw(std::string bytes, bool
   return {Kind::kRaw, std::move(bytes), 0, closeNotify};
 }
 
-OnlineService::OnlineService() {
+OnlineService::OnlineService() : OnlineService(Deferred{}) { start(); }
+
+void OnlineService::start() {
+  if (!acceptor_.joinable()) acceptor_ = std::thread([this] { acceptLoop(); });
+}
+
+OnlineService::OnlineService(Deferred) {
   // A client that gives up mid-answer must not kill the test with SIGPIPE.
   std::signal(SIGPIPE, SIG_IGN);
   // Start where the process id points, so that parallel runs seldom try the same addresses.
@@ -251,12 +263,11 @@ OnlineService::OnlineService() {
       SSL_CTX_use_PrivateKey(context_, key_) != 1 || ::pipe(stopPipe_) != 0) {
     throw std::runtime_error("cannot set up the online service");
   }
-  acceptor_ = std::thread([this] { acceptLoop(); });
 }
 
 OnlineService::~OnlineService() {
   [[maybe_unused]] ssize_t woken = ::write(stopPipe_[1], "x", 1);
-  acceptor_.join();
+  if (acceptor_.joinable()) acceptor_.join();
   for (Worker& worker : workers_) worker.thread.join();
   ::close(stopPipe_[0]);
   ::close(stopPipe_[1]);

@@ -68,7 +68,13 @@ class OnlineService {
   // One entry of the request log: "probe", "soap:" + function, "http:" + method + " " + target.
   using Event = std::string;
 
+  // Binds its address and starts serving.
   OnlineService();
+  // Binds its address; serves from start() on. For a test that forks a server process
+  // after choosing the address: a process with threads should not fork.
+  struct Deferred {};
+  explicit OnlineService(Deferred);
+  void start();
   ~OnlineService();
   OnlineService(const OnlineService&) = delete;
   OnlineService& operator=(const OnlineService&) = delete;

@@ -68,12 +68,16 @@ TEST_F(SimpleSoapTest, EmptyParameterListGivesEmptyOperationElement) {
 
 TEST_F(SimpleSoapTest, AnswerShapes) {
   const std::string envelope = "<e:Envelope xmlns:e=\"http://schemas.xmlsoap.org/soap/envelope/\">";
+  // 150,000 bytes of three-byte characters: reads of 65,536 bytes end inside characters.
+  std::string euros;
+  for (int i = 0; i < 50000; ++i) euros += "\xE2\x82\xAC";
   const struct {
     const char* name;
     Answer answer;
     std::string expected;
   } cases[] = {
       {"regular", Answer::value("ok ä€ "), "ok ä€ "},
+      {"characters across reads", Answer::value(euros), euros},
       {"fault", Answer::fault("soapenv:Server"), "soapenv:Server"},
       {"empty return", Answer::value(""), ""},
       {"own text only",
