@@ -7,10 +7,11 @@
 
 namespace quorvelauction::offline {
 
-// Replaces a data file whole: the content goes to a temporary file in the same folder
+// Replaces a data file whole: the content goes to a work file in the same folder
 // (through the file-stream factory, under a name the storage rule treats like the file
-// itself), which is flushed to disk and renamed over the file. A failure leaves the old
-// file and no temporary one; two replacements at once leave one of them whole.
+// itself), which is synced to disk and renamed over the file, then the folder is synced.
+// A failure, a failed sync included, leaves the old file and no work file; two
+// replacements at once leave one of them whole.
 class ReplacedFile {
  public:
   static void write(const std::string& path,
