@@ -92,6 +92,21 @@ TEST_F(OnlineSessionTest, LocalSoapEndpointMasksPasswords) {
   EXPECT_NE(c.readReply().body.find("password=geheim77"), std::string::npos);
   EXPECT_NE(server->output().find("(password ****)"), std::string::npos) << server->output();
   EXPECT_EQ(server->output().find("geheim77"), std::string::npos);
+
+  // A body that does not parse is printed for diagnosis, its passwords masked.
+  const std::string broken =
+      "<soapenv:Envelope><soapenv:Body><ns:login><ns:password>geheim88</ns:password>"
+      "<password a=\"1\">geheim99</password><passwordHint>kept</passwordHint>";
+  Connection d(server->port());
+  d.send("POST /app/services/QuorvelAuctionPort HTTP/1.1\r\nContent-Type: text/xml\r\n"
+         "Content-Length: " + std::to_string(broken.size()) + "\r\n\r\n" + broken);
+  EXPECT_EQ(d.readReply().status, "404 file not found");
+  EXPECT_NE(server->output().find("<ns:password>****</ns:password><password a=\"1\">****</password>"
+                                  "<passwordHint>kept</passwordHint>"),
+            std::string::npos)
+      << server->output();
+  EXPECT_EQ(server->output().find("geheim8"), std::string::npos);
+  EXPECT_EQ(server->output().find("geheim9"), std::string::npos);
 }
 
 }  // namespace

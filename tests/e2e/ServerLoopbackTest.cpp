@@ -254,8 +254,9 @@ TEST_F(ServerLoopbackTest, SoapEndpoint) {
 
   EXPECT_EQ(soap(c, envelope("<getNothing/>")).body,
             replyEnvelope("getNothing", "error:unknown function"));
-  // An empty body element: the bare 200.
-  EXPECT_EQ(blankDate(soap(c, envelope("")).head), block("200 Ok") + "\r\n");
+  // An empty body element: the bare 200 with its zero length, so a kept-alive
+  // client does not wait for a body.
+  EXPECT_EQ(blankDate(soap(c, envelope("")).head), statusOnly("200 Ok"));
   // Not XML, and an envelope without a child: the POST failure reply.
   EXPECT_EQ(soap(c, "<Envelope><Body>").status, "404 file not found");
   EXPECT_EQ(soap(c, "<Envelope/>").status, "404 file not found");

@@ -1,6 +1,7 @@
 #include "quorvelauction/offline/ServerHandler.h"
 
 #include <algorithm>
+#include <cctype>
 #include <ctime>
 #include <thread>
 #include <vector>
@@ -453,6 +454,40 @@ std::string readBody(platform::InputStream& in, int length) {
   return body;
 }
 
+bool isNameChar(char c) {
+  return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-' || c == '.';
+}
+
+// Whether the "password" at position at names an opening tag: "<password" or
+// "<prefix:password", followed by '>' or white space.
+bool opensPasswordTag(const std::string& text, size_t at) {
+  const size_t after = at + 8;
+  if (after >= text.size()) return false;
+  const char next = text[after];
+  if (next != '>' && !std::isspace(static_cast<unsigned char>(next))) return false;
+  if (at == 0) return false;
+  if (text[at - 1] == '<') return true;
+  if (text[at - 1] != ':') return false;
+  size_t start = at - 1;
+  while (start > 0 && at - start < 64 && isNameChar(text[start - 1])) --start;
+  return start > 0 && start < at - 1 && text[start - 1] == '<';
+}
+
+// A body that does not parse is printed for diagnosis; the text of any
+// password element stays out of standard output and "log.txt".
+std::string maskPasswords(std::string text) {
+  for (size_t at = text.find("password"); at != std::string::npos; at = text.find("password", at + 1)) {
+    if (!opensPasswordTag(text, at)) continue;
+    const size_t close = text.find('>', at);
+    if (close == std::string::npos) break;
+    size_t end = text.find('<', close);
+    if (end == std::string::npos) end = text.size();
+    text.replace(close + 1, end - close - 1, "****");
+    at = close;
+  }
+  return text;
+}
+
 }  // namespace
 
 void Server::Handler::post(const std::string& target, platform::OutputStream& out) {
@@ -515,7 +550,7 @@ void Server::Handler::postSoap(const std::string& body, platform::OutputStream& 
   try {
     doc = xml::SAXReader().read(body);
   } catch (const std::exception& e) {
-    System::out().println(body);
+    System::out().println(maskPasswords(body));
     Server::log(e);
     throw;
   }
@@ -525,6 +560,7 @@ void Server::Handler::postSoap(const std::string& body, platform::OutputStream& 
   std::vector<xml::Element> functions = level.front().elements();
   if (functions.empty()) {
     respond(kOk, out);
+    header("Content-Length: 0", out);
     header("", out);
     return;
   }
