@@ -14,6 +14,5 @@ std::string Server::Handler::onAuctionSubmitList(Properties&, int32_t) { return 
 
 std::string Server::Handler::onOfflineLog(Properties&) { return kPending; }
 std::string Server::Handler::onAuctionVerify(Properties&) { return kPending; }
-std::string Server::Handler::onCopyVideo(Properties&) { return kPending; }
 
 }  // namespace quorvelauction::offline
