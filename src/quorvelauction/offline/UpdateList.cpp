@@ -42,7 +42,8 @@ std::vector<UpdateList::Entry> UpdateList::read(const std::string& path, bool ch
     if (fields.size() < 3) continue;
     int32_t size = platform::Integers::parseInt(fields[1]);
     int64_t checksum = platform::Integers::parseLong(fields[2]);
-    if (checked && !staysInside(fields[0]))
+    // The list's own name would land on the new list's work file.
+    if (checked && (!staysInside(fields[0]) || localName(fields[0]) == "filelist.txt"))
       throw platform::IOException("bad name in update file list: " + fields[0]);
     entries.push_back({fields[0], common::OfflineFile(localName(fields[0]), size, checksum)});
   }

@@ -20,7 +20,7 @@ class UpdateList {
   // Reads path through the file stream factory: one entry per usable line;
   // a size or checksum that is no number fails. checked: every name must
   // stay inside the folder, or the whole reading fails before any entry is
-  // used.
+  // used. "filelist.txt", which lists never hold, fails as well.
   static std::vector<Entry> read(const std::string& path, bool checked);
 
   // The local form of a listed name: "\\" becomes "/".

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
@@ -46,6 +48,40 @@ TEST_F(UpdateCommandsTest, UpdateRunsAfterLoginAndTheCountersShowIt) {
   EXPECT_EQ(call("offlineUpdate"), "ok");  // nothing left to do
   EXPECT_EQ(call("offlineGetTransferStatus"), "0:0");
   EXPECT_EQ(fileDownloads(), 1);
+}
+
+TEST_F(UpdateCommandsTest, PolledCountersOnlyGrowDuringARun) {
+  servlet.put("big.bin", std::string(4 << 20, 'b'));
+  servlet.publish();
+  Server::transferStatusSent = 0;
+  Server::transferStatusSum = 0;
+  std::atomic<bool> done{false};
+  std::vector<std::pair<int64_t, int64_t>> seen;
+  std::thread poller([&] {
+    Server::Handler own{server, nullptr};
+    platform::Properties props;
+    while (!done) {
+      const std::string status = own.evaluateFunction("offlineGetTransferStatus", props);
+      const size_t colon = status.find(':');
+      seen.emplace_back(std::stoll(status.substr(0, colon)), std::stoll(status.substr(colon + 1)));
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  });
+  EXPECT_EQ(call("offlineUpdate"), "ok");
+  done = true;
+  poller.join();
+  const int64_t sum = 11 + (4 << 20);
+  const int64_t sent = platform::File(servlet.tree.file("filelist.txt")).length() + sum;
+  EXPECT_EQ(call("offlineGetTransferStatus"), std::to_string(sent) + ":" + std::to_string(sum));
+  // The sum grows while files are scheduled, the sent count while they arrive.
+  for (size_t i = 0; i < seen.size(); ++i) {
+    EXPECT_LE(seen[i].first, sent);
+    EXPECT_LE(seen[i].second, sum);
+    if (i > 0) {
+      EXPECT_GE(seen[i].first, seen[i - 1].first);
+      EXPECT_GE(seen[i].second, seen[i - 1].second);
+    }
+  }
 }
 
 TEST_F(UpdateCommandsTest, UpdateAnswers) {

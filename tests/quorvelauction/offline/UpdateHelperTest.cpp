@@ -171,7 +171,7 @@ TEST_F(UpdateHelperTest, TheListItselfIsChecked) {
 
 TEST_F(UpdateHelperTest, NamesLeadingOutAreRefusedBeforeAnythingIsWritten) {
   for (const char* bad : {"../evil.txt", "sub/../../evil.txt", "..\\evil.txt", "/tmp/evil.txt", "C:\\evil.txt",
-                          "c:evil.txt", "./a.txt", "sub//a.txt", "sub/", ""}) {
+                          "c:evil.txt", "./a.txt", "sub//a.txt", "sub/", "", "filelist.txt"}) {
     TempDir fresh;
     Server::programPath = fresh.path() + "inner/";
     platform::File(Server::programPath).mkdirs();
