@@ -157,6 +157,15 @@ void OnlineCommunication::downloadOfflineFiles(const std::string& command,
                                                const std::string& folder, const std::string& host,
                                                const std::string& sessionId,
                                                const std::vector<std::string>& names) {
+  downloadOfflineFiles(command, folder, host, sessionId, names, names);
+}
+
+void OnlineCommunication::downloadOfflineFiles(const std::string& command,
+                                               const std::string& folder, const std::string& host,
+                                               const std::string& sessionId,
+                                               const std::vector<std::string>& names,
+                                               const std::vector<std::string>& localNames) {
+  if (localNames.size() != names.size()) throw platform::IllegalArgumentException("one local name per name");
   platform::System::out().println("downloadOfflineFiles start");
   Exchange exchange(host);
   ObjectOutputStream& out = exchange.request();
@@ -169,7 +178,7 @@ void OnlineCommunication::downloadOfflineFiles(const std::string& command,
   std::string status = in.readUTF();
   platform::System::out().println("downloadOfflineFiles: result: " + status);
   if (status != "ok") throw platform::Exception(status);
-  for (const std::string& name : names) downloadFile(folder + name + ".update", in);
+  for (const std::string& name : localNames) downloadFile(folder + name + ".update", in);
   platform::System::out().println("downloadOfflineFiles end");
 }
 

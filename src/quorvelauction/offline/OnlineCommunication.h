@@ -61,6 +61,11 @@ class OnlineCommunication {
   static void downloadOfflineFiles(const std::string& command, const std::string& folder,
                                    const std::string& host, const std::string& sessionId,
                                    const std::vector<std::string>& names);
+  // As above, storing the i-th file as folder + localNames[i] + ".update".
+  static void downloadOfflineFiles(const std::string& command, const std::string& folder,
+                                   const std::string& host, const std::string& sessionId,
+                                   const std::vector<std::string>& names,
+                                   const std::vector<std::string>& localNames);
 
  private:
   class Exchange;

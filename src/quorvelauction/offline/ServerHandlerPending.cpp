@@ -11,9 +11,7 @@ const char kPending[] = "error:unknown function";
 }  // namespace
 
 std::string Server::Handler::onAuctionSubmitList(Properties&, int32_t) { return kPending; }
-std::string Server::Handler::update() { return kPending; }
 
 std::string Server::Handler::onAuctionVerify(Properties&) { return kPending; }
-std::string Server::Handler::onCopyVideo(Properties&) { return kPending; }
 
 }  // namespace quorvelauction::offline

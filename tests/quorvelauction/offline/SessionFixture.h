@@ -29,7 +29,7 @@ namespace quorvelauction::offline {
 inline const std::string& sessionApplication() {
   static testsupport::TempDir* dir = [] {
     auto* d = new testsupport::TempDir();
-    d->write("app/WEB-INF/global.properties", "domains=session_a,session_b\n");
+    d->write("app/WEB-INF/global.properties", "domains=session_a,session_b\ndefaultDomain=session_a\n");
     d->write("app/WEB-INF/session_a/config/config.properties", "ebayApi.SiteId=201\n");
     d->write("app/WEB-INF/session_b/config/config.properties", "ebayApi.SiteId=202\n");
     d->write("app/WEB-INF/202/config/config.properties", "ebayApi.SiteId=202\n");
