@@ -17,6 +17,7 @@ seeds() {
     PropertiesFuzz) find tests "$conformance/properties" -type f \( -name '*.properties' -o -name '*.in' \) ;;
     TemplateFuzz) find "$conformance" -type f -name '*.vm' ;;
     CsvFuzz) find tests -path '*fixtures*' -type f -name '*.txt' ;;
+    SoapAnswerFuzz) find tests -type f -name '*.xml' ;;
   esac 2>/dev/null
   [ -d "fuzz/seeds/$1" ] && find "fuzz/seeds/$1" -type f
   [ -d "fuzz/reproducers/$1" ] && find "fuzz/reproducers/$1" -type f
