@@ -11,6 +11,7 @@
 #include "platform/Exceptions.h"
 #include "platform/Strings.h"
 #include "quorvelauction/common/GlobalConfig.h"
+#include "quorvelauction/common/ServiceSingeltons.h"
 #include "quorvelauction/offline/ServiceTimeouts.h"
 
 namespace quorvelauction::common {
@@ -20,25 +21,6 @@ namespace {
 constexpr double kDegreesPerRadian = 57.29577951308232;
 // The longest silence while the reply is read.
 constexpr std::chrono::seconds kReadTimeout{60};
-
-// Form URL encoding of the text's ISO-8859-1 bytes.
-std::string formEncodeLatin1(const std::string& text) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (char ch : platform::Charset::iso88591().encode(text)) {
-    auto c = static_cast<unsigned char>(ch);
-    if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '*') {
-      out.push_back(ch);
-    } else if (c == ' ') {
-      out.push_back('+');
-    } else {
-      out.push_back('%');
-      out.push_back(kHex[c >> 4]);
-      out.push_back(kHex[c & 0xF]);
-    }
-  }
-  return out;
-}
 
 double parseDouble(const std::string& field) {
   size_t start = 0, end = field.size();
@@ -94,7 +76,7 @@ std::optional<std::array<double, 2>> GeoUtils::getLatLngForAddress(const std::st
   const std::optional<std::string> key = GlobalConfig::getProperty("geocoding.key");
   if (!host || host->empty() || !key) return std::nullopt;
   try {
-    return fromReply(fetch("http://" + *host + "/maps/geo?q=" + formEncodeLatin1(address) +
+    return fromReply(fetch("http://" + *host + "/maps/geo?q=" + ServiceSingeltons::encodeURL(address, platform::Charset::iso88591()) +
                            "&output=csv&key=" + *key));
   } catch (const std::exception& e) {
     platform::printStackTrace(e);

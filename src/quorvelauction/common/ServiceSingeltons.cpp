@@ -21,8 +21,12 @@ int hexDigit(char c) {
 }  // namespace
 
 std::string ServiceSingeltons::encodeURL(const std::string& text) {
+  return encodeURL(text, platform::Charset::utf8());
+}
+
+std::string ServiceSingeltons::encodeURL(const std::string& text, const platform::Charset& charset) {
   static const char kHex[] = "0123456789ABCDEF";
-  const std::string bytes = platform::Charset::utf8().encode(text);
+  const std::string bytes = charset.encode(text);
   std::string out;
   out.reserve(bytes.size() + bytes.size() / 2);
   for (char ch : bytes) {

@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/Charset.h"
+
 namespace quorvelauction::common {
 
 // The process's URL codec: form URL encoding of UTF-8 text. Stateless, so
@@ -14,6 +16,8 @@ class ServiceSingeltons {
   // ASCII letters, digits and "-_.*" stay, a blank becomes "+", every other
   // byte of the UTF-8 text "%" and two upper-case hexadecimal digits.
   static std::string encodeURL(const std::string& text);
+  // The same rule over the text's bytes in charset.
+  static std::string encodeURL(const std::string& text, const platform::Charset& charset);
   static std::string encodeURL(const char* text) { return encodeURL(std::string(text)); }
   // Absent in, absent out.
   static std::optional<std::string> encodeURL(const std::optional<std::string>& text);
