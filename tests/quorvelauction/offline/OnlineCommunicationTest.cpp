@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <strings.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <atomic>
 #include <chrono>
@@ -22,6 +21,7 @@
 #include "quorvelauction/offline/ServiceTimeouts.h"
 #include "support/CaptureOut.h"
 #include "support/OnlineService.h"
+#include "support/ZlibBytes.h"
 #include "support/TempDir.h"
 
 using quorvelauction::common::GlobalConfig;
@@ -31,6 +31,8 @@ using testsupport::OnlineService;
 using testsupport::TempDir;
 
 namespace {
+
+using testsupport::zlibOf;
 
 // Plain files; a path ending in ".short" reads only half of its bytes, as a
 // file that shrank while being sent.
@@ -133,14 +135,6 @@ std::optional<std::string> header(const OnlineService::HttpRequest& request, con
   return std::nullopt;
 }
 
-std::string zlibOf(const std::string& plain) {
-  uLongf size = compressBound(plain.size());
-  std::string packed(size, '\0');
-  compress(reinterpret_cast<Bytef*>(packed.data()), &size,
-           reinterpret_cast<const Bytef*>(plain.data()), plain.size());
-  packed.resize(size);
-  return packed;
-}
 
 class OnlineCommunicationTest : public ::testing::Test {
  protected:

@@ -4,8 +4,6 @@
 // (the files the service offers and their list "filelist.txt"), answers the file-list query
 // with the list's entry and sends files by name. Downloads may be spoiled on purpose.
 
-#include <zlib.h>
-
 #include <map>
 #include <mutex>
 #include <string>
@@ -20,6 +18,7 @@
 #include "quorvelauction/common/OfflineFile.h"
 #include "support/OnlineService.h"
 #include "support/TempDir.h"
+#include "support/ZlibBytes.h"
 
 namespace quorvelauction::offline {
 
@@ -92,7 +91,7 @@ class UpdateServlet {
       out.write(file);
     }
     out.flush();
-    return zlibOf(sink.take());
+    return testsupport::zlibOf(sink.take());
   }
 
   std::string listEntry() {
@@ -117,15 +116,6 @@ class UpdateServlet {
       if (bytes.empty()) bytes = "x"; else bytes.back() ^= 1;
     }
     return bytes;
-  }
-
-  static std::string zlibOf(const std::string& plain) {
-    uLongf size = compressBound(plain.size());
-    std::string packed(size, '\0');
-    compress(reinterpret_cast<Bytef*>(packed.data()), &size,
-             reinterpret_cast<const Bytef*>(plain.data()), plain.size());
-    packed.resize(size);
-    return packed;
   }
 
   mutable std::mutex mutex_;
