@@ -5,18 +5,22 @@
 #include <optional>
 #include <string>
 
+#include "platform/Date.h"
 #include "platform/File.h"
 #include "platform/System.h"
 #include "quorvelauction/common/OfflineFile.h"
 #include "quorvelauction/offline/OnlineCommunication.h"
 #include "quorvelauction/offline/ServerHandler.h"
+#include "zentravilo/util/DayDate.h"
 
 namespace quorvelauction::offline {
 
 namespace {
 
-// The calendar's day number of an instant: a new one begins at 22:00 UTC.
-int64_t dayNumber(int64_t millis) { return (millis + 210866724000000LL) / 86400000LL; }
+// The store document is refreshed once a calendar day (a new one begins at 22:00 UTC).
+int32_t dayOf(int64_t millis) {
+  return zentravilo::util::DayDate(platform::Date(millis)).getChronologicalJulianDay();
+}
 
 }  // namespace
 
@@ -37,7 +41,7 @@ std::string Server::Handler::onOfflineNeedsUpdate(Properties&) {
   platform::System::out().println(std::string("needsUpdate result: ") + (due ? "true" : "false"));
   platform::File store(userPath + "store.xml");
   if (!store.exists() ||
-      dayNumber(store.lastModified()) != dayNumber(platform::System::currentTimeMillis())) {
+      dayOf(store.lastModified()) != dayOf(platform::System::currentTimeMillis())) {
     updateStore();
   }
   return due ? "1" : "0";
