@@ -162,6 +162,15 @@ bool File::renameTo(const File& target) const {
   return ::rename(path_.c_str(), target.path_.c_str()) == 0;
 }
 
+void File::sync() const {
+  int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw IOException("cannot open " + path_ + " to sync: " + std::strerror(errno));
+  int result = ::fsync(fd);
+  int error = errno;
+  ::close(fd);
+  if (result != 0) throw IOException("cannot sync " + path_ + ": " + std::strerror(error));
+}
+
 bool File::remove() const {
   if (::unlink(path_.c_str()) == 0) return true;
   return errno == EISDIR || errno == EPERM ? ::rmdir(path_.c_str()) == 0 : false;

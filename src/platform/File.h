@@ -56,6 +56,9 @@ class File {
   bool remove() const;
   bool createNewFile() const;
   bool setLastModified(int64_t millis) const;
+  // Pushes what was written to this file or folder to the disk; a delayed
+  // write error shows here as an IOException.
+  void sync() const;
 
   bool operator==(const File& other) const { return path_ == other.path_; }
 

@@ -1,6 +1,5 @@
 #include "platform/FileReplacement.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -9,22 +8,13 @@
 #include <cstring>
 
 #include "platform/Exceptions.h"
+#include "platform/File.h"
 
 namespace platform {
 
 namespace {
 
 std::atomic<uint64_t> workCounter{0};
-
-// fsync of a file or folder; a delayed write error shows here.
-void sync(const std::string& path, int flags) {
-  int fd = ::open(path.c_str(), flags | O_CLOEXEC);
-  if (fd < 0) throw IOException("cannot open " + path + " to sync: " + std::strerror(errno));
-  int result = ::fsync(fd);
-  int error = errno;
-  ::close(fd);
-  if (result != 0) throw IOException("cannot sync " + path + ": " + std::strerror(error));
-}
 
 std::string folderOf(const std::string& path) {
   size_t slash = path.rfind('/');
@@ -51,11 +41,11 @@ FileReplacement::~FileReplacement() {
 }
 
 void FileReplacement::commit() {
-  sync(work_, O_RDONLY);
+  File(work_).sync();
   if (::rename(work_.c_str(), path_.c_str()) != 0)
     throw IOException("cannot replace " + path_ + ": " + std::strerror(errno));
   committed_ = true;
-  sync(folderOf(path_), O_RDONLY | O_DIRECTORY);
+  File(folderOf(path_)).sync();
 }
 
 bool FileReplacement::isNumberedWorkName(std::string_view name) {

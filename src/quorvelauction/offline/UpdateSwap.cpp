@@ -1,8 +1,5 @@
 #include "quorvelauction/offline/UpdateSwap.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <utility>
 
 #include "platform/Exceptions.h"
@@ -16,17 +13,9 @@ const char kList[] = "filelist.txt";
 UpdateSwap::UpdateSwap(std::string folder, std::vector<std::string> names)
     : folder_(std::move(folder)), names_(std::move(names)) {}
 
-void UpdateSwap::sync(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw platform::IOException("cannot open " + path);
-  int rc = ::fsync(fd);
-  ::close(fd);
-  if (rc != 0) throw platform::IOException("cannot flush " + path);
-}
-
 void UpdateSwap::run() {
-  for (const std::string& name : names_) sync(folder_ + name + ".update");
-  sync(folder_ + kList + ".update");
+  for (const std::string& name : names_) platform::File(folder_ + name + ".update").sync();
+  platform::File(folder_ + kList + ".update").sync();
   for (const std::string& name : names_) moveIn(name);
   // One rename replaces the list whole; the old one is never missing.
   platform::File(folder_ + kList + ".backup").remove();

@@ -24,7 +24,6 @@ class UpdateSwap {
     bool hadOld;
   };
 
-  static void sync(const std::string& path);
   void moveIn(const std::string& name);
   void rollBack();
   void fail(const std::string& message);
