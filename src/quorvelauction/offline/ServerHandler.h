@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "platform/BufferedInputStream.h"
 #include "platform/File.h"
@@ -140,6 +142,19 @@ class Server::Handler {
   void postSoap(const std::string& body, platform::OutputStream& out);
   // Answers 404 and returns false when name leads out of its folder.
   static bool staysInside(std::string_view relative);
+
+  // --- steps of the submission. A returned text is an "error:" answer that
+  // ends the command; nothing means go on.
+  // The record of the number: the one held, else read from its record file
+  // and held from then on, as the lists do; nothing when there is none.
+  std::shared_ptr<OfflineAuction> heldOrRead(int32_t id);
+  // Reads the list, holds its records and fills the expected sum.
+  std::optional<std::string> collectSubmission(
+      const std::optional<std::string>& auctionIds,
+      std::vector<std::pair<int32_t, std::shared_ptr<OfflineAuction>>>& listed);
+  // Uploads the auction's media and stores its XML, with the online ids, at
+  // the service.
+  std::optional<std::string> uploadAuction(int32_t localId, const OfflineAuction& record);
 
   std::unique_ptr<platform::BufferedInputStream> inputStream;
   std::shared_ptr<platform::Socket> socket;

@@ -7,6 +7,7 @@
 #include "platform/Exceptions.h"
 #include "platform/File.h"
 #include "quorvelauction/offline/ServerHandler.h"
+#include "quorvelauction/offline/TransferRun.h"
 #include "quorvelauction/offline/UpdateHelper.h"
 
 namespace quorvelauction::offline {
@@ -25,6 +26,9 @@ std::string messageOf(const std::exception& e) {
 
 std::string Server::Handler::update() {
   std::lock_guard<std::mutex> run(updateRun);
+  // A submission in progress owns the transfer counters.
+  std::unique_lock<std::mutex> transfer = TransferRun::tryStart();
+  if (!transfer.owns_lock()) return TransferRun::BUSY;
   try {
     const std::string login = loginToOnlineServer();
     if (login.find("error") != std::string::npos) return login;
