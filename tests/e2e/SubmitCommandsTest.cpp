@@ -1,0 +1,366 @@
+// Verification, submission and export through the running server against the
+// stand-in service: the calls and uploads in their order, what the service
+// receives, what every failure leaves behind, and the transfer counters.
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <future>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "e2e/Installation.h"
+#include "e2e/Loopback.h"
+#include "platform/ByteArrayInputStream.h"
+#include "platform/ByteArrayOutputStream.h"
+#include "platform/ObjectInputStream.h"
+#include "platform/ObjectOutputStream.h"
+#include "platform/Properties.h"
+#include "quorvelauction/offline/CryptedFileInputStream.h"
+#include "quorvelauction/offline/Server.h"
+#include "quorvelauction/offline/ServiceTimeouts.h"
+#include "support/OnlineService.h"
+
+namespace e2e {
+namespace {
+
+namespace fs = std::filesystem;
+using quorvelauction::offline::Server;
+using quorvelauction::offline::ServiceTimeouts;
+using testsupport::OnlineService;
+using Pairs = std::vector<std::pair<std::string, std::string>>;
+
+std::string slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string utfReply(const std::string& text) {
+  platform::ByteArrayOutputStream sink;
+  platform::ObjectOutputStream out(sink);
+  out.writeUTF(text);
+  out.flush();
+  return sink.take();
+}
+
+// One transfer-servlet request as the stand-in read it.
+struct Upload {
+  std::string command, line;  // line: command, fields and "[file bytes]" joined by blanks
+  std::string name;           // the remote name or the variant's suffix
+  int64_t fileBytes = 0;
+  std::string logType, logText;
+};
+
+std::string readFile(platform::ObjectInputStream& in, Upload& upload) {
+  int32_t length = in.readInt();
+  std::string bytes(static_cast<size_t>(length), '\0');
+  for (int32_t done = 0; done < length;) {
+    int got = in.read(bytes.data(), done, length - done);
+    if (got <= 0) throw std::runtime_error("file field cut short");
+    done += got;
+  }
+  upload.fileBytes += length;
+  return " [" + bytes + "]";
+}
+
+Upload decode(const std::string& body) {
+  platform::ByteArrayInputStream source(body);
+  platform::ObjectInputStream in(source);
+  Upload u;
+  u.command = in.readUTF();
+  const std::string session = in.readUTF();
+  u.line = u.command + " " + session;
+  if (u.command == "log") {
+    u.logType = in.readUTF();
+    u.logText = in.readUTF();
+    return u;
+  }
+  // One field at a time: the order of the reads is the order of the fields.
+  u.line += " " + std::to_string(in.readInt());
+  if (u.command == "uploadScaledImage") u.line += " " + std::to_string(in.readInt());
+  u.name = in.readUTF();
+  u.line += " " + u.name;
+  if (u.command != "uploadScaledImage") u.line += " " + in.readUTF();
+  u.line += readFile(in, u);
+  if (u.command == "videoAndImageUpload") u.line += readFile(in, u);
+  return u;
+}
+
+// The auctions of the main list: 1 with a picture referenced twice, a movie
+// without variants, a sound and "flashVars"; 2 with nothing to upload; 3 with
+// one missing variant, an extra one and no HTML variation.
+const std::string kAuction1 =
+    "<data><auction><item><faPictures><picture id=\"3\" order=\"1\"/><picture id=\"7\" order=\"2\"/>"
+    "<picture id=\"6\" order=\"\"/></faPictures><GalleryURL><data id=\"3\"/></GalleryURL>"
+    "<faModules><Sound><data selected=\"true\" link=\"2\"/></Sound></faModules>"
+    "<faHtmlVariation><data value=\"auction\" flashVars=\"a=1&amp;pic1=3&amp;pic2=7&amp;&amp;=x&amp;b\"/>"
+    "</faHtmlVariation></item></auction></data>";
+const std::string kAuction2 = "<data><auction><item><title>two</title></item></auction></data>";
+const std::string kAuction3 =
+    "<data><auction><item><faPictures><picture id=\"5\" order=\"1\"/></faPictures></item></auction></data>";
+
+// A server with the picture sizes, the stand-in companion and its own user
+// folder, whose session comes from a login made before (inherited), against
+// the stand-in service and a stand-in transfer servlet that hands out online
+// picture numbers from 7 on.
+class SubmitCommandsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    inst.store("htdocs/app/WEB-INF/global.properties",
+               "server.host=" + service.host() + "\ndomains=auction_de\ndefaultDomain=auction_de\n");
+    inst.store("htdocs/app/WEB-INF/auction_de/config/config.properties",
+               "auction.image.dimension.Standard=400x300\nauction.image.dimension.Ebay=640x480\n"
+               "auction.image.dimension.Thumb=96x72\n");
+    fs::copy_file(std::string(QA_BINARY_DIR) + "/fake_companion", inst.folder() + "companion");
+    fs::create_directories(user() + "images");
+    fs::create_directories(user() + "sounds");
+    setenv("QA_COMPANION_LOG", (user() + "../companion.log").c_str(), 1);
+    service.answer("auctionCreateWithPictures", [this](const OnlineService::SoapCall&) {
+      return OnlineService::SoapAnswer::value(std::to_string(++lastAuction));
+    });
+    service.answer("auctionSave", OnlineService::SoapAnswer::value("ok"));
+    service.answer("auctionSubmitList", OnlineService::SoapAnswer::value("submitted"));
+    service.answer("auctionExportList", OnlineService::SoapAnswer::value("exported"));
+    service.answer("auctionVerify", OnlineService::SoapAnswer::value("verified"));
+    service.setHttpHandler([this](const OnlineService::HttpRequest& request) { return servlet(request); });
+  }
+  void TearDown() override { unsetenv("QA_COMPANION_LOG"); }
+
+  void start() {
+    Server::serverSessionId.set("S-9");
+    server = std::make_unique<ServerProcess>(inst.folder(), user());
+    Server::serverSessionId.set("");
+    ASSERT_TRUE(server->running()) << server->output();
+    if (!serving) service.start();
+    serving = true;
+  }
+
+  // The main list's media, records and answers.
+  void prepareList() {
+    for (const auto& [name, bytes] : std::map<std::string, std::string>{
+             {"images/3.jpg", "jpg3"}, {"images/3v.jpg", "v3"}, {"images/3e.jpg", "e3"},
+             {"images/3t.jpg", "t3"}, {"images/3-90.jpg", "r3"}, {"images/7.swf", "swf7"},
+             {"images/7.jpg", "jpg7"}, {"images/5.jpg", "jpg5!"}, {"images/5v.jpg", "v5"},
+             {"images/5e.jpg", "e5"}, {"images/5up.jpg", "up5"}, {"sounds/2.mp3", "mp3-2"}})
+      write(name, bytes);
+  }
+  void saveList() {
+    ASSERT_EQ(call("auctionSave", {"1", kAuction1}), "ok");
+    ASSERT_EQ(call("auctionSave", {"2", kAuction2}), "ok");
+    ASSERT_EQ(call("auctionSave", {"3", kAuction3}), "ok");
+  }
+
+  std::string user() const { return fs::path(inst.folder()).parent_path().parent_path().string() + "/user/"; }
+  void write(const std::string& relative, const std::string& bytes) const {
+    std::ofstream(user() + relative, std::ios::binary) << bytes;
+  }
+  // What the stand-in companion writes for a variant of the source.
+  std::string scaled(const std::string& source, const char* size) const {
+    return "scaled " + user() + "images/" + source + " to " + size + " turned 0\n";
+  }
+
+  // The result text, or "failed: " and the status.
+  std::string call(const std::string& function, const std::vector<std::string>& args) {
+    std::string body = "func=" + function + "&a0=offline";
+    for (size_t i = 0; i < args.size(); ++i) body += "&a" + std::to_string(i + 1) + "=" + formEncode(args[i]);
+    Connection c(server->port());
+    c.send("POST /app/call HTTP/1.1\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
+    Reply reply = c.readReply();
+    if (reply.status != "200 Ok") return "failed: " + reply.status;
+    return formDecode(reply.body.substr(std::min<size_t>(7, reply.body.size())));
+  }
+  std::string submit(const std::string& ids, const std::string& function = "auctionSubmitList") {
+    return call(function, {ids, "EUR", "2,50"});
+  }
+  // The numbers a list command shows.
+  std::set<int> listed(const std::string& list) {
+    std::set<int> ids;
+    const std::string text = call(list, {"-1", "", ""});
+    for (size_t at = 0; (at = text.find("<id>", at)) != std::string::npos; at += 4) ids.insert(std::stoi(text.substr(at + 4)));
+    return ids;
+  }
+  std::optional<std::string> stored(int id, const char* key) const {
+    Server::programPath = inst.folder();
+    quorvelauction::offline::CryptedFileInputStream in(user() + "WEB-INF/user/auction/" + std::to_string(id));
+    platform::Properties record;
+    record.load(in);
+    return record.getProperty(key);
+  }
+
+  // Probes, SOAP calls and servlet requests in order; log records left out.
+  std::vector<std::string> sequence() {
+    std::vector<std::string> out;
+    std::vector<OnlineService::HttpRequest> requests = service.httpRequests();
+    size_t next = 0;
+    for (const std::string& event : service.events()) {
+      if (event.rfind("http:", 0) != 0) {
+        out.push_back(event);
+        continue;
+      }
+      Upload upload = decode(requests.at(next++).body);
+      if (upload.command != "log") out.push_back(upload.line);
+    }
+    return out;
+  }
+  std::vector<Upload> uploads() {
+    std::vector<Upload> out;
+    for (const auto& request : service.httpRequests()) out.push_back(decode(request.body));
+    return out;
+  }
+  // The remote log records once count of them have come.
+  std::vector<std::pair<std::string, std::string>> logs(size_t count) {
+    std::vector<std::pair<std::string, std::string>> out;
+    for (int i = 0; i < 1000; ++i) {
+      out.clear();
+      for (const Upload& u : uploads())
+        if (u.command == "log") out.emplace_back(u.logType, u.logText);
+      if (out.size() >= count) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return out;
+  }
+  Pairs pairsOf(const std::string& function, size_t index = 0) {
+    size_t seen = 0;
+    for (const auto& c : service.soapCalls())
+      if (c.function == function && seen++ == index) return c.pairs;
+    return {};
+  }
+
+  // The stand-in servlet: online picture numbers from 7 on, sound 9001,
+  // "ok" otherwise; answerFor may replace an answer, delay slows every upload.
+  OnlineService::HttpReply servlet(const OnlineService::HttpRequest& request) {
+    Upload upload = decode(request.body);
+    OnlineService::HttpReply reply;
+    if (upload.command != "log" && delay.count() > 0) std::this_thread::sleep_for(delay);
+    std::lock_guard<std::mutex> guard(servletMutex);
+    if (answerFor) {
+      if (std::optional<OnlineService::HttpReply> replaced = answerFor(upload)) return *replaced;
+    }
+    std::string text = "ok";
+    if (upload.command == "imageUpload" || upload.command == "videoAndImageUpload")
+      text = std::to_string(nextPicture++);
+    if (upload.command == "soundUpload") text = "9001";
+    reply.body = utfReply(text);
+    return reply;
+  }
+
+  OnlineService service{OnlineService::Deferred{}};
+  Installation inst;
+  std::unique_ptr<ServerProcess> server;
+  bool serving = false;
+  std::mutex servletMutex;
+  int nextPicture = 7;
+  std::atomic<int> lastAuction{500};
+  std::function<std::optional<OnlineService::HttpReply>(const Upload&)> answerFor;
+  std::chrono::milliseconds delay{0};
+};
+
+OnlineService::HttpReply answering(const std::string& text) {
+  OnlineService::HttpReply reply;
+  reply.body = utfReply(text);
+  return reply;
+}
+
+class SubmitOrExportTest : public SubmitCommandsTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(SubmitOrExportTest, ListOfThreeAuctions) {
+  const std::string function = GetParam();
+  prepareList();
+  start();
+  saveList();
+  EXPECT_EQ(submit("1:2:3", function), function == "auctionSubmitList" ? "submitted" : "exported");
+
+  const std::string s = "S-9 501 ";
+  EXPECT_EQ(sequence(), (std::vector<std::string>{
+      "probe",
+      "soap:auctionCreateWithPictures",
+      "imageUpload " + s + "3.jpg first [jpg3]",
+      "uploadScaledImage " + s + "7 -90.jpg [r3]",
+      "uploadScaledImage " + s + "7 t.jpg [t3]",
+      "uploadScaledImage " + s + "7 v.jpg [v3]",
+      "uploadScaledImage " + s + "7 e.jpg [e3]",
+      "videoAndImageUpload " + s + "7.jpg swf [swf7] [jpg7]",
+      "uploadScaledImage " + s + "8 t.jpg [" + scaled("7.jpg", "96x72") + "]",
+      "uploadScaledImage " + s + "8 v.jpg [" + scaled("7.jpg", "400x300") + "]",
+      "uploadScaledImage " + s + "8 e.jpg [" + scaled("7.jpg", "640x480") + "]",
+      "imageUpload " + s + "3.jpg first [jpg3]",
+      "uploadScaledImage " + s + "9 -90.jpg [r3]",
+      "uploadScaledImage " + s + "9 t.jpg [t3]",
+      "uploadScaledImage " + s + "9 v.jpg [v3]",
+      "uploadScaledImage " + s + "9 e.jpg [e3]",
+      "soundUpload " + s + "1.mp3 Standard [mp3-2]",
+      "soap:auctionSave",
+      "soap:auctionCreateWithPictures",
+      "soap:auctionSave",
+      "soap:auctionCreateWithPictures",
+      "imageUpload S-9 503 5.jpg first [jpg5!]",
+      "uploadScaledImage S-9 503 10 t.jpg [" + scaled("5.jpg", "96x72") + "]",
+      "uploadScaledImage S-9 503 10 v.jpg [v5]",
+      "uploadScaledImage S-9 503 10 e.jpg [e5]",
+      "uploadScaledImage S-9 503 10 up.jpg [up5]",
+      "soap:auctionSave",
+      "soap:" + function,
+  }));
+
+  // Picture 3 became 7 and picture 7 became 8: "flashVars" says so, and 7 is
+  // not taken for picture 7 once more.
+  EXPECT_EQ(pairsOf("auctionSave", 0),
+            (Pairs{{"sessionId", "S-9"},
+                   {"auctionIdString", "501"},
+                   {"xmlContent",
+                    "<data><auction><item><faPictures><picture id=\"7\" order=\"1\"/><picture id=\"8\" order=\"2\"/>"
+                    "<picture id=\"6\" order=\"\"/></faPictures><GalleryURL><data id=\"9\"/></GalleryURL>"
+                    "<faModules><Sound><data selected=\"true\" link=\"9001\"/></Sound></faModules>"
+                    "<faHtmlVariation><data value=\"auction\" flashVars=\"&amp;a=1&amp;pic1=7&amp;pic2=8&amp;b=\"/>"
+                    "</faHtmlVariation></item></auction></data>"}}));
+  EXPECT_EQ(pairsOf("auctionSave", 1), (Pairs{{"sessionId", "S-9"}, {"auctionIdString", "502"}, {"xmlContent", kAuction2}}));
+  EXPECT_EQ(pairsOf("auctionSave", 2).at(2).second,
+            "<data><auction><item><faPictures><picture id=\"10\" order=\"1\"/></faPictures></item></auction></data>");
+  EXPECT_EQ(pairsOf(function), (Pairs{{"sessionId", "S-9:4711"}, {"auctionIds", "501:502:503"},
+                                      {"currency", "EUR"}, {"trevanulosixFees", "2,50"}}));
+  EXPECT_EQ(pairsOf("auctionCreateWithPictures"), (Pairs{{"sessionId", "S-9"}, {"pictures", ""}}));
+
+  // Every suffix is named for every uploaded picture, also those that are missing.
+  const std::string output = server->output();
+  for (const char* suffix : {"-90.jpg", "t.jpg", "v.jpg", "e.jpg", "up.jpg", "left.jpg", "right.jpg", "down.jpg"})
+    EXPECT_NE(output.find("localFilename: " + user() + "images/7" + suffix + ", extension: " + suffix),
+              std::string::npos)
+        << suffix;
+
+  // Missing variants were made in the table's order, only where missing.
+  const std::string made = slurp(user() + "../companion.log");
+  std::vector<size_t> at;
+  for (const char* target : {"images/7v.jpg*400*300*0", "images/7e.jpg*640*480*0", "images/7t.jpg*96*72*0",
+                             "images/5t.jpg*96*72*0"})
+    at.push_back(made.find(user() + target));
+  EXPECT_TRUE(std::is_sorted(at.begin(), at.end()) && at.back() != std::string::npos) << made;
+  EXPECT_EQ(std::count(made.begin(), made.end(), '\n'), 4) << made;
+
+  // The records are submitted, keep their local XML, and the made variants stay.
+  EXPECT_EQ(listed("auctionSubmittedList"), (std::set<int>{1, 2, 3}));
+  EXPECT_EQ(stored(1, "state"), "2");
+  EXPECT_EQ(stored(1, "xmlContent"), kAuction1);
+  EXPECT_TRUE(fs::exists(user() + "images/5t.jpg"));
+
+  // The sum counts the pictures (3 twice) and the sound; sent counts every file field.
+  int64_t sent = 0;
+  for (const Upload& u : uploads()) sent += u.fileBytes;
+  EXPECT_EQ(call("offlineGetTransferStatus", {}), std::to_string(sent) + ":" + std::to_string(4 + 4 + 4 + 5 + 5));
+  EXPECT_TRUE(logs(0).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(BothCommands, SubmitOrExportTest, ::testing::Values("auctionSubmitList", "auctionExportList"));
+
+}  // namespace
+}  // namespace e2e
