@@ -115,7 +115,7 @@ const std::string kAuction3 =
 // the stand-in service and a stand-in transfer servlet that hands out online
 // picture numbers from 7 on.
 class SubmitCommandsTest : public ::testing::Test {
- protected:
+ public:
   void SetUp() override {
     inst.store("htdocs/app/WEB-INF/global.properties",
                "server.host=" + service.host() + "\ndomains=auction_de\ndefaultDomain=auction_de\n");
@@ -361,6 +361,232 @@ TEST_P(SubmitOrExportTest, ListOfThreeAuctions) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothCommands, SubmitOrExportTest, ::testing::Values("auctionSubmitList", "auctionExportList"));
+
+// A failure on the way: what the front end gets, the remote log record sent,
+// and that every record stays unsubmitted, to be sent again.
+struct FailureCase {
+  const char* name;
+  std::function<void(SubmitCommandsTest&)> arrange;
+  std::string result;             // the answer, or its start when it ends in "..."
+  std::optional<std::string> log;  // the remote log type; its text is the answer
+  int saves;                       // "auctionSave" calls made
+};
+
+class SubmitFailureTest : public SubmitCommandsTest, public ::testing::WithParamInterface<FailureCase> {};
+
+std::function<void(SubmitCommandsTest&)> servletAnswers(const std::string& command, const std::string& name,
+                                                        std::optional<std::string> text) {
+  return [=](SubmitCommandsTest& t) {
+    t.answerFor = [=](const Upload& u) -> std::optional<OnlineService::HttpReply> {
+      if (u.command != command || u.name != name) return std::nullopt;
+      if (text) return answering(*text);
+      OnlineService::HttpReply broken;
+      broken.status = 500;
+      return broken;
+    };
+  };
+}
+
+TEST_P(SubmitFailureTest, LeavesTheRecordsToBeSentAgain) {
+  const FailureCase& c = GetParam();
+  prepareList();
+  c.arrange(*this);
+  start();
+  saveList();
+  const std::string result = submit("1:2:3");
+  if (c.result.size() > 3 && c.result.substr(c.result.size() - 3) == "...")
+    EXPECT_EQ(result.rfind(c.result.substr(0, c.result.size() - 3), 0), 0u) << result;
+  else
+    EXPECT_EQ(result, c.result);
+  const std::vector<std::string> calls = sequence();
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "soap:auctionSave"), c.saves);
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "soap:auctionSubmitList"), c.saves == 3 ? 1 : 0);
+  if (c.log) {
+    EXPECT_EQ(logs(1), (std::vector<std::pair<std::string, std::string>>{{*c.log, result}}));
+  } else {
+    EXPECT_TRUE(logs(0).empty());
+  }
+  EXPECT_EQ(listed("auctionNewList"), (std::set<int>{1, 2, 3}));
+  EXPECT_EQ(stored(1, "state"), "0");
+  EXPECT_EQ(stored(1, "xmlContent"), kAuction1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, SubmitFailureTest,
+    ::testing::Values(
+        FailureCase{"NoPictureFile", [](SubmitCommandsTest& t) { fs::remove(t.user() + "images/5.jpg"); },
+                    "error:file not found", "uploadError1", 2},
+        FailureCase{"PictureRefused", servletAnswers("imageUpload", "5.jpg", "error:quota"), "error:quota",
+                    "uploadError1", 2},
+        FailureCase{"PictureAnswerNoNumber", servletAnswers("imageUpload", "5.jpg", "five"),
+                    "error:upload answered five", "uploadError1", 2},
+        FailureCase{"PictureUploadBroken", servletAnswers("imageUpload", "5.jpg", std::nullopt),
+                    "error:upload failed: ...", "uploadError1", 2},
+        FailureCase{"MovieRefused", servletAnswers("videoAndImageUpload", "7.jpg", "error:movie"), "error:movie",
+                    "uploadError1", 0},
+        FailureCase{"VariantRefused", servletAnswers("uploadScaledImage", "up.jpg", "error:variant"),
+                    "error:variant", "uploadError2", 2},
+        FailureCase{"SoundRefused", servletAnswers("soundUpload", "1.mp3", "error:sound"), "error:sound",
+                    "uploadError4", 0},
+        FailureCase{"SoundAnswerNoNumber", servletAnswers("soundUpload", "1.mp3", "loud"),
+                    "error:upload answered loud", "uploadError4", 0},
+        FailureCase{"XmlRefused",
+                    [](SubmitCommandsTest& t) {
+                      t.service.answer("auctionSave", OnlineService::SoapAnswer::value("error:xml"));
+                    },
+                    "error:xml", "uploadError3", 1},
+        FailureCase{"ListRefused",
+                    [](SubmitCommandsTest& t) {
+                      t.service.answer("auctionSubmitList", OnlineService::SoapAnswer::value("error:refused"));
+                    },
+                    "error:refused", std::nullopt, 3}),
+    [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
+
+TEST_F(SubmitCommandsTest, RefusedListIsSentAgain) {
+  prepareList();
+  service.answer("auctionSubmitList", OnlineService::SoapAnswer::value("error:refused"));
+  start();
+  saveList();
+  EXPECT_EQ(submit("1:3"), "error:refused");
+  service.answer("auctionSubmitList", OnlineService::SoapAnswer::value("submitted"));
+  EXPECT_EQ(submit("1:3"), "submitted");
+  EXPECT_EQ(pairsOf("auctionSubmitList", 1).at(1).second, "501:502");
+  EXPECT_EQ(listed("auctionSubmittedList"), (std::set<int>{1, 3}));
+  EXPECT_EQ(listed("auctionNewList"), (std::set<int>{2}));
+}
+
+TEST_F(SubmitCommandsTest, ListThatCannotBeReadIsRefusedBeforeAnyUpload) {
+  prepareList();
+  start();
+  saveList();
+  ASSERT_EQ(call("auctionSave", {"4", "<data><auction>"}), "ok");
+  const struct {
+    const char* ids;
+    const char* result;
+  } cases[] = {
+      {"", "error:no auctions listed"},
+      {"1:x", "error:invalid auction number x"},
+      {"1:99", "error:auction 99 not found"},
+      {"1:4", "error:auction 4 is invalid: "},
+  };
+  for (const auto& c : cases) {
+    service.clearRecords();
+    const std::string result = submit(c.ids);
+    EXPECT_EQ(result.rfind(c.result, 0), 0u) << c.ids << ": " << result;
+    EXPECT_EQ(sequence(), (std::vector<std::string>{"probe"})) << c.ids;
+    // Nothing was sent; the sum may have counted the auctions before.
+    EXPECT_EQ(call("offlineGetTransferStatus", {}).rfind("0:", 0), 0u) << c.ids;
+  }
+  EXPECT_EQ(listed("auctionSubmittedList"), std::set<int>{});
+}
+
+TEST_F(SubmitCommandsTest, RecordsNotHeldAreReadFromTheirFiles) {
+  prepareList();
+  start();
+  saveList();
+  // A new process holds no record until a list or a load asks for it.
+  start();
+  EXPECT_EQ(submit("3:2"), "submitted");
+  EXPECT_EQ(pairsOf("auctionSave", 0).at(2).second,
+            "<data><auction><item><faPictures><picture id=\"7\" order=\"1\"/></faPictures></item></auction></data>");
+  EXPECT_EQ(stored(3, "state"), "2");
+  EXPECT_EQ(stored(2, "state"), "2");
+  EXPECT_EQ(stored(3, "xmlContent"), kAuction3);
+}
+
+TEST_F(SubmitCommandsTest, UnreachableServiceLeavesCountersAsTheyWere) {
+  prepareList();
+  ServiceTimeouts::set(std::chrono::milliseconds(300), ServiceTimeouts::connect(), ServiceTimeouts::read());
+  start();
+  ServiceTimeouts::reset();
+  saveList();
+  ASSERT_EQ(submit("3"), "submitted");
+  const std::string counters = call("offlineGetTransferStatus", {});
+  int64_t sent = 0;
+  for (const Upload& u : uploads()) sent += u.fileBytes;
+  EXPECT_EQ(counters, std::to_string(sent) + ":5");
+  service.setProbe(OnlineService::Probe::kSilence);
+  service.clearRecords();
+  EXPECT_EQ(submit("1"), "error:not_online");
+  EXPECT_EQ(call("offlineGetTransferStatus", {}), counters);
+  EXPECT_TRUE(service.soapCalls().empty());
+  EXPECT_TRUE(service.httpRequests().empty());
+  EXPECT_EQ(listed("auctionNewList"), (std::set<int>{1, 2}));
+}
+
+TEST_F(SubmitCommandsTest, OneTransferAtATime) {
+  prepareList();
+  delay = std::chrono::milliseconds(100);
+  start();
+  saveList();
+  std::future<std::string> first = std::async(std::launch::async, [&] { return submit("1"); });
+  while (service.httpRequests().empty()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  // A second submission and a self-update are refused and leave the counters to the first.
+  EXPECT_EQ(submit("3"), "error:transfer_running");
+  EXPECT_EQ(call("offlineUpdate", {}), "error:transfer_running");
+
+  std::vector<std::pair<int64_t, int64_t>> polled;
+  while (first.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready) {
+    const std::string status = call("offlineGetTransferStatus", {});
+    polled.emplace_back(std::stoll(status), std::stoll(status.substr(status.find(':') + 1)));
+  }
+  EXPECT_EQ(first.get(), "submitted");
+  const int64_t expected = 4 + 4 + 4 + 5;  // 3.jpg twice, 7.jpg, the sound
+  ASSERT_FALSE(polled.empty());
+  for (size_t i = 0; i < polled.size(); ++i) {
+    EXPECT_EQ(polled[i].second, expected) << i;
+    if (i > 0) EXPECT_GE(polled[i].first, polled[i - 1].first) << i;
+  }
+  EXPECT_TRUE(std::any_of(polled.begin(), polled.end(), [&](auto p) { return p.first > 0 && p.first < expected; }));
+  int64_t sent = 0;
+  for (const Upload& u : uploads()) sent += u.fileBytes;
+  EXPECT_EQ(call("offlineGetTransferStatus", {}), std::to_string(sent) + ":" + std::to_string(expected));
+  for (const std::string& event : sequence()) EXPECT_EQ(event.find("5.jpg"), std::string::npos) << event;
+}
+
+TEST_F(SubmitCommandsTest, Verify) {
+  service.answer("login", OnlineService::SoapAnswer::value("S-10"));
+  start();
+  const std::string xml = "<data><auction><item><title>v</title></item></auction></data>";
+  EXPECT_EQ(call("auctionVerify", {"6", xml}), "verified");
+  EXPECT_EQ(service.events(), (std::vector<std::string>{"probe", "probe", "soap:login", "soap:auctionCreateWithPictures",
+                                                        "soap:auctionVerify"}));
+  EXPECT_EQ(pairsOf("auctionVerify"), (Pairs{{"sessionId", "S-10"}, {"auctionIdString", "501"}, {"xmlContent", xml}}));
+  EXPECT_EQ(pairsOf("auctionCreateWithPictures"), (Pairs{{"sessionId", "S-10"}, {"pictures", ""}}));
+  EXPECT_EQ(stored(6, "xmlContent"), xml);
+  EXPECT_EQ(stored(6, "state"), "0");
+
+  // The second time the online auction exists; the service's answer comes back as it is.
+  service.clearRecords();
+  service.answer("auctionVerify", OnlineService::SoapAnswer::value("error:title too short"));
+  const std::string changed = "<data><auction><item><title>w</title></item></auction></data>";
+  EXPECT_EQ(call("auctionVerify", {"6", changed}), "error:title too short");
+  EXPECT_EQ(service.events(), (std::vector<std::string>{"probe", "probe", "soap:login", "soap:auctionVerify"}));
+  EXPECT_EQ(pairsOf("auctionVerify").at(1).second, "501");
+  EXPECT_EQ(pairsOf("auctionVerify").at(2).second, changed);
+  EXPECT_EQ(stored(6, "xmlContent"), changed);
+  EXPECT_EQ(listed("auctionNewList"), std::set<int>{6});
+
+  // A submitted auction stays submitted.
+  ASSERT_EQ(submit("6"), "submitted");
+  EXPECT_EQ(call("auctionVerify", {"6", xml}), "error:title too short");
+  EXPECT_EQ(listed("auctionSubmittedList"), std::set<int>{6});
+  EXPECT_EQ(stored(6, "state"), "2");
+}
+
+TEST_F(SubmitCommandsTest, VerifyStoresTheAuctionWhateverTheService) {
+  service.answer("login", OnlineService::SoapAnswer::value("error:wrong password"));
+  ServiceTimeouts::set(std::chrono::milliseconds(300), ServiceTimeouts::connect(), ServiceTimeouts::read());
+  start();
+  ServiceTimeouts::reset();
+  EXPECT_EQ(call("auctionVerify", {"4", "<refused/>"}), "error:wrong password");
+  EXPECT_EQ(stored(4, "xmlContent"), "<refused/>");
+  service.setProbe(OnlineService::Probe::kSilence);
+  EXPECT_EQ(call("auctionVerify", {"4", "<away/>"}), "error:not_online");
+  EXPECT_EQ(stored(4, "xmlContent"), "<away/>");
+  EXPECT_EQ(call("auctionLoad", {"4"}), "<away/>");
+  for (const auto& c : service.soapCalls()) EXPECT_EQ(c.function, "login");
+}
 
 }  // namespace
 }  // namespace e2e
