@@ -20,6 +20,7 @@
 #include "quorvelauction/offline/Server.h"
 #include "quorvelauction/offline/ServerCryptedStreams.h"
 #include "quorvelauction/offline/ServerHandler.h"
+#include "support/ObjectBytes.h"
 #include "support/OnlineService.h"
 #include "support/TempDir.h"
 
@@ -28,19 +29,12 @@ namespace {
 using quorvelauction::common::GlobalConfig;
 using quorvelauction::offline::Server;
 using testsupport::OnlineService;
+using testsupport::utfReply;
 
 constexpr int kAuctions = 20;
 constexpr int kPictures = 5;
 // The transfer client's wait between sending a first upload and reading its answer.
 constexpr double kPauseSeconds = 0.1;
-
-std::string utfReply(const std::string& text) {
-  platform::ByteArrayOutputStream sink;
-  platform::ObjectOutputStream out(sink);
-  out.writeUTF(text);
-  out.flush();
-  return sink.take();
-}
 
 std::string auctionXml(int first) {
   std::string pictures;

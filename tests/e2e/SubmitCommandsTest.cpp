@@ -30,6 +30,7 @@
 #include "quorvelauction/offline/CryptedFileInputStream.h"
 #include "quorvelauction/offline/Server.h"
 #include "quorvelauction/offline/ServiceTimeouts.h"
+#include "support/ObjectBytes.h"
 #include "support/OnlineService.h"
 
 namespace e2e {
@@ -39,19 +40,12 @@ namespace fs = std::filesystem;
 using quorvelauction::offline::Server;
 using quorvelauction::offline::ServiceTimeouts;
 using testsupport::OnlineService;
+using testsupport::utfReply;
 using Pairs = std::vector<std::pair<std::string, std::string>>;
 
 std::string slurp(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-std::string utfReply(const std::string& text) {
-  platform::ByteArrayOutputStream sink;
-  platform::ObjectOutputStream out(sink);
-  out.writeUTF(text);
-  out.flush();
-  return sink.take();
 }
 
 // One transfer-servlet request as the stand-in read it.

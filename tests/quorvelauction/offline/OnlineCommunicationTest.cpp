@@ -20,6 +20,7 @@
 #include "quorvelauction/offline/Server.h"
 #include "quorvelauction/offline/ServiceTimeouts.h"
 #include "support/CaptureOut.h"
+#include "support/ObjectBytes.h"
 #include "support/OnlineService.h"
 #include "support/ZlibBytes.h"
 #include "support/TempDir.h"
@@ -28,6 +29,7 @@ using quorvelauction::common::GlobalConfig;
 using quorvelauction::offline::OnlineCommunication;
 using quorvelauction::offline::Server;
 using testsupport::OnlineService;
+using testsupport::replyOf;
 using testsupport::TempDir;
 
 namespace {
@@ -117,15 +119,6 @@ std::string joined(const std::string& body) {
     at += length;
   }
   return data;
-}
-
-// A reply body of the given field bytes, in records as the platform writes them.
-std::string replyOf(const std::string& fields) {
-  platform::ByteArrayOutputStream sink;
-  platform::ObjectOutputStream out(sink);
-  out.write(fields);
-  out.flush();
-  return sink.take();
 }
 
 std::optional<std::string> header(const OnlineService::HttpRequest& request, const std::string& name) {
