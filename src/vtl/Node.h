@@ -30,6 +30,10 @@ struct Expr {
   // The value, either stored in scratch or living elsewhere (a context
   // value); valid until the context changes.
   virtual const Value& eval(Renderer& r, Value& scratch) const = 0;
+  // The truth as a condition: a reference's value, a truth value or an
+  // operator's result. A number, text, list or sum written in the template
+  // is never true, whatever its value.
+  virtual bool truth(Renderer& r) const;
   // The items of a list that is the same at every evaluation, for a reader
   // that cannot change it; nullptr for any other expression.
   virtual const List* constantItems() const { return nullptr; }
@@ -76,17 +80,20 @@ struct ReferenceNode : Node {
 struct LiteralExpr : Expr {
   Value value;
   const Value& eval(Renderer&, Value&) const override { return value; }
+  bool truth(Renderer&) const override { return value.isBool() && value.asBool(); }
 };
 
 // A double-quoted text with references or directives in it.
 struct InterpolatedExpr : Expr {
   const Block* body = nullptr;
   const Value& eval(Renderer& r, Value& scratch) const override;
+  bool truth(Renderer&) const override { return false; }
 };
 
 struct ListExpr : Expr {
   Span<Expr*> items;
   const Value& eval(Renderer& r, Value& scratch) const override;
+  bool truth(Renderer&) const override { return false; }
 };
 
 // A list or range of literals, built once; every evaluation gets a fresh
@@ -94,6 +101,7 @@ struct ListExpr : Expr {
 struct ConstantListExpr : Expr {
   std::shared_ptr<const List> items;
   const Value& eval(Renderer& r, Value& scratch) const override;
+  bool truth(Renderer&) const override { return false; }
   const List* constantItems() const override { return items.get(); }
 };
 
@@ -101,6 +109,7 @@ struct RangeExpr : Expr {
   const Expr* from = nullptr;
   const Expr* to = nullptr;
   const Value& eval(Renderer& r, Value& scratch) const override;
+  bool truth(Renderer&) const override { return false; }
 };
 
 enum class BinaryOp : uint8_t { kOr, kAnd, kEq, kNe, kLt, kGt, kLe, kGe, kAdd, kSub, kMul, kDiv, kMod };
@@ -116,6 +125,7 @@ struct ChainExpr : Expr {
   const Expr* first = nullptr;
   Span<ChainLink> links;
   const Value& eval(Renderer& r, Value& scratch) const override;
+  bool truth(Renderer& r) const override;
 };
 
 struct NotExpr : Expr {

@@ -39,12 +39,18 @@ class Restore {
   T saved_;
 };
 
+bool sameClass(const Value& a, const Value& b) {
+  if (a.kind() != b.kind()) return false;
+  return !(a.isList() || a.isObject()) || a.className() == b.className();
+}
+
 bool compare(BinaryOp op, const Value& a, const Value& b) {
   switch (op) {
     case BinaryOp::kEq:
       return !a.isNull() && !b.isNull() && a.equals(b);
     case BinaryOp::kNe:
-      return !(!a.isNull() && !b.isNull() && a.equals(b));
+      // Values of different classes are neither equal nor unequal.
+      return !a.isNull() && !b.isNull() && sameClass(a, b) && !a.equals(b);
     default:
       break;
   }
@@ -431,8 +437,7 @@ void SetNode::render(Renderer& r) const {
 
 void IfNode::render(Renderer& r) const {
   for (const IfBranch& branch : branches) {
-    Value scratch;
-    if (branch.condition->eval(r, scratch).truthy()) {
+    if (branch.condition->truth(r)) {
       branch.body->render(r);
       return;
     }
@@ -602,19 +607,23 @@ const Value& RangeExpr::eval(Renderer& r, Value& scratch) const {
   return scratch;
 }
 
+bool Expr::truth(Renderer& r) const {
+  Value scratch;
+  return eval(r, scratch).truthy();
+}
+
 const Value& ChainExpr::eval(Renderer& r, Value& scratch) const {
+  const BinaryOp level = links[0].op;
+  if (level == BinaryOp::kOr || level == BinaryOp::kAnd) {
+    scratch = Value(truth(r));
+    return scratch;
+  }
   Value held;
   const Value* left = &first->eval(r, held);
   for (const ChainLink& link : links) {
     Value rightScratch;
     Value result;
     switch (link.op) {
-      case BinaryOp::kOr:
-        result = Value(left->truthy() || link.operand->eval(r, rightScratch).truthy());
-        break;
-      case BinaryOp::kAnd:
-        result = Value(left->truthy() && link.operand->eval(r, rightScratch).truthy());
-        break;
       case BinaryOp::kEq:
       case BinaryOp::kNe:
       case BinaryOp::kLt:
@@ -634,10 +643,34 @@ const Value& ChainExpr::eval(Renderer& r, Value& scratch) const {
   return scratch;
 }
 
+bool ChainExpr::truth(Renderer& r) const {
+  // One chain holds one precedence level, so its first operator names it.
+  switch (links[0].op) {
+    case BinaryOp::kOr:
+      if (first->truth(r)) return true;
+      for (const ChainLink& link : links) {
+        if (link.operand->truth(r)) return true;
+      }
+      return false;
+    case BinaryOp::kAnd:
+      if (!first->truth(r)) return false;
+      for (const ChainLink& link : links) {
+        if (!link.operand->truth(r)) return false;
+      }
+      return true;
+    case BinaryOp::kAdd:
+    case BinaryOp::kSub:
+    case BinaryOp::kMul:
+    case BinaryOp::kDiv:
+    case BinaryOp::kMod:
+      return false;
+    default:
+      return Expr::truth(r);
+  }
+}
+
 const Value& NotExpr::eval(Renderer& r, Value& scratch) const {
-  Value inner;
-  bool truth = operand->eval(r, inner).truthy();
-  scratch = Value(!truth);
+  scratch = Value(!operand->truth(r));
   return scratch;
 }
 

@@ -126,10 +126,18 @@ TEST(Expressions, IntegersTruthAndEquality) {
       {"#set($x = 1)#set($x = 'a' + 1)$x", "1"},
       {"#set($x = 2 + 3 * 4)$x|#set($x = (2 + 3) * 4)$x|#set($x = 10 - 2 - 3)$x", "14|20|5"},
       {"#if($n == '5')A#{else}B#end", "B"},
-      {"#if($nope == $nope)A#{else}B#end #if($nope != 1)C#end", "B C"},
+      {"#if($nope == $nope)A#{else}B#end #if($nope != 1)C#end", "B "},
+      // Values of different classes are neither equal nor unequal.
+      {"#if($n != '5')A#{else}B#end #if($n != 5)C#{else}D#end #if($n != 6)E#end", "B D E"},
+      {"#if($items != ['a'])A#end #if($t != 1)B#end #if($name != 'Jo')C#end", "A  C"},
       {"#if($name < 5)A#{else}B#end", "B"},
       {"#if(!$nope && !$f)A#end #if($f || $t)B#end #if($f || $nope)C#end", "A B "},
       {"#if($empty)A#end", "A"},
+      // Only references, truth values and operators have a truth: what is
+      // written as a number, text, list or sum is never true.
+      {"#if(5)A#end|#if('x')B#end|#if([1])C#end|#if([1..2])D#end|#if(\"$n\")E#end|#if(1 + 1)F#end", "|||||"},
+      {"#if(!5)A#end #if(!'x' && !\"$n\")B#end #if(true && 5)C#end #if(5 || $t)D#end #if((5))E#end", "A B  D "},
+      {"#set($x = !5)$x #set($y = 5 && true)$y #set($z = 'a' || $t)$z", "truefalsetrue"},
       {"#if($items == ['a', 'b', 'c'])A#end", "A"},
       {"#if($n >= 5 && $n <= 5 && !($n > 5) && !($n < 5))A#end", "A"},
   });
