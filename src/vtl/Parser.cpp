@@ -16,6 +16,8 @@ constexpr int kMaxNesting = 100;
 
 bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
+// A reference's names may also begin with "_".
+bool isIdentifierStart(char c) { return isLetter(c) || c == '_'; }
 bool isIdentifierChar(char c) { return isLetter(c) || isDigit(c) || c == '-' || c == '_'; }
 bool isWordChar(char c) { return isLetter(c) || isDigit(c) || c == '_'; }
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
@@ -395,7 +397,7 @@ const ReferenceExpr* Parser::parseReference(size_t offset) {
     formal = true;
     ++p;
   }
-  if (p >= end_ || !isLetter(text_[p])) return nullptr;
+  if (p >= end_ || !isIdentifierStart(text_[p])) return nullptr;
   size_t rootStart = p;
   while (p < end_ && isIdentifierChar(text_[p])) ++p;
   auto* ref = arena_.make<ReferenceExpr>();
@@ -406,7 +408,7 @@ const ReferenceExpr* Parser::parseReference(size_t offset) {
   ref->rootSymbol = symbolOf(ref->root, ref->rootHash);
   std::vector<Step>& steps = stepPool_[depth_];
   steps.clear();
-  while (p + 1 < end_ && text_[p] == '.' && isLetter(text_[p + 1])) {
+  while (p + 1 < end_ && text_[p] == '.' && isIdentifierStart(text_[p + 1])) {
     size_t nameStart = p + 1;
     size_t q = nameStart;
     while (q < end_ && isIdentifierChar(text_[q])) ++q;

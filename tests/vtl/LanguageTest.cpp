@@ -40,6 +40,7 @@ TEST(References, ResolveOrStayAsWritten) {
       {"$name.nosuch and $name.nosuch()", "$name.nosuch and $name.nosuch()"},
       {"$!name.nosuch()|", "|"},
       {"$name-x $name_", "$name-x $name_"},
+      {"#set($_x = 'u')$_x ${_x} $!_y|$name._x", "u u |$name._x"},
       {"info@$name.de", "info@$name.de"},
       {"$ 5 $5 $! ${ } $-x", "$ 5 $5 $! ${ } $-x"},
       {"End $name. Next", "End Joe. Next"},
