@@ -1,7 +1,7 @@
 // The picture work through the real companion program: the three size
 // variants of a 12-megapixel picture, and "offlineSelectImages" of 20
-// pictures (conversion, four variants each) against a server running in this
-// process.
+// pictures (conversion and three variants each, the type being "Standard")
+// against a server running in this process.
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
