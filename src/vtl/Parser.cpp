@@ -68,22 +68,30 @@ void Parser::parse() {
   if (top.end != End::kEof) fail(top.endOffset);
   for (MacroCallNode* use : forwardUses_) use->macro = macros_.find(use->name).get();
   template_->setRoot(top.block);
-  template_->setSymbolCount(static_cast<uint32_t>(symbolNames_.size()));
+  template_->setSymbolCount(static_cast<uint32_t>(symbols_.size()));
 }
 
 uint32_t Parser::symbolOf(std::string_view name, size_t hash) {
-  auto it = symbolsByHash_.find(hash);
-  if (it != symbolsByHash_.end() && symbolNames_[it->second] == name) return it->second;
-  if (it != symbolsByHash_.end()) {
-    // Two names with one hash: rare enough for a search.
-    for (uint32_t i = 0; i < symbolNames_.size(); ++i) {
-      if (symbolNames_[i] == name) return i;
-    }
+  if ((symbols_.size() + 1) * 2 > symbolSlots_.size()) growSymbolSlots();
+  size_t mask = symbolSlots_.size() - 1;
+  size_t i = hash & mask;
+  for (; symbolSlots_[i] != 0; i = (i + 1) & mask) {
+    const Symbol& known = symbols_[symbolSlots_[i] - 1];
+    if (known.hash == hash && known.name == name) return symbolSlots_[i] - 1;
   }
-  uint32_t symbol = static_cast<uint32_t>(symbolNames_.size());
-  symbolNames_.push_back(name);
-  symbolsByHash_.emplace(hash, symbol);
-  return symbol;
+  symbols_.push_back(Symbol{name, hash});
+  symbolSlots_[i] = static_cast<uint32_t>(symbols_.size());
+  return static_cast<uint32_t>(symbols_.size() - 1);
+}
+
+void Parser::growSymbolSlots() {
+  symbolSlots_.assign(symbolSlots_.empty() ? 64 : symbolSlots_.size() * 2, 0);
+  size_t mask = symbolSlots_.size() - 1;
+  for (uint32_t symbol = 0; symbol < symbols_.size(); ++symbol) {
+    size_t i = symbols_[symbol].hash & mask;
+    while (symbolSlots_[i] != 0) i = (i + 1) & mask;
+    symbolSlots_[i] = symbol + 1;
+  }
 }
 
 // ---- errors ----
@@ -697,16 +705,26 @@ MacroCallNode* Parser::parseMacroCall(std::string_view name, size_t offset) {
 Expr* Parser::parseExpression() { return parseChain(0); }
 
 // Precedence levels, loosest first: || && (== !=) (< > <= >=) (+ -) (* / %).
+// Each level makes one flat chain of its operands. An operand is read once and
+// then taken up by the levels of the operators that follow it, so a plain
+// operand costs one look at the next operator rather than one per level.
 Expr* Parser::parseChain(int level) {
-  if (level == 6) return parseUnary();
   size_t start = pos_;
-  Expr* first = parseChain(level + 1);
-  std::vector<ChainLink> links;
-  BinaryOp op;
-  while (matchOperator(level, op)) {
-    links.push_back(ChainLink{op, parseChain(level + 1)});
+  Expr* left = parseUnary();
+  for (Operator next = peekOperator(); next.level >= level; next = peekOperator()) {
+    left = continueChain(next.level, left, start);
   }
-  if (links.empty()) return first;
+  return left;
+}
+
+// The chain of one level whose first operand is read: its operands are the
+// expressions of the tighter levels, up to an operator of a looser level.
+Expr* Parser::continueChain(int level, Expr* first, size_t start) {
+  std::vector<ChainLink> links;
+  for (Operator next = peekOperator(); next.level == level; next = peekOperator()) {
+    pos_ += next.length;
+    links.push_back(ChainLink{next.op, parseChain(level + 1)});
+  }
   auto* chain = arena_.make<ChainExpr>();
   chain->offset = static_cast<uint32_t>(start);
   chain->first = first;
@@ -714,45 +732,39 @@ Expr* Parser::parseChain(int level) {
   return chain;
 }
 
-bool Parser::matchOperator(int level, BinaryOp& op) {
+// The binary operator after the spaces at pos_ (level -1 when none follows);
+// pos_ stays before it.
+Parser::Operator Parser::peekOperator() {
   skipSpace();
-  if (pos_ >= end_) return false;
+  if (pos_ >= end_) return Operator{};
   char c = text_[pos_];
   char d = pos_ + 1 < end_ ? text_[pos_ + 1] : '\0';
-  auto take = [&](size_t n, BinaryOp o) {
-    pos_ += n;
-    op = o;
-    return true;
-  };
-  switch (level) {
-    case 0:
-      if (c == '|' && d == '|') return take(2, BinaryOp::kOr);
-      return false;
-    case 1:
-      if (c == '&' && d == '&') return take(2, BinaryOp::kAnd);
-      return false;
-    case 2:
-      if (c == '=' && d == '=') return take(2, BinaryOp::kEq);
-      if (c == '!' && d == '=') return take(2, BinaryOp::kNe);
-      return false;
-    case 3:
-      if (c == '<' && d == '=') return take(2, BinaryOp::kLe);
-      if (c == '>' && d == '=') return take(2, BinaryOp::kGe);
-      if (c == '<') return take(1, BinaryOp::kLt);
-      if (c == '>') return take(1, BinaryOp::kGt);
-      return false;
-    case 4:
-      if (c == '+') return take(1, BinaryOp::kAdd);
+  switch (c) {
+    case '|':
+      return d == '|' ? Operator{BinaryOp::kOr, 0, 2} : Operator{};
+    case '&':
+      return d == '&' ? Operator{BinaryOp::kAnd, 1, 2} : Operator{};
+    case '=':
+      return d == '=' ? Operator{BinaryOp::kEq, 2, 2} : Operator{};
+    case '!':
+      return d == '=' ? Operator{BinaryOp::kNe, 2, 2} : Operator{};
+    case '<':
+      return d == '=' ? Operator{BinaryOp::kLe, 3, 2} : Operator{BinaryOp::kLt, 3, 1};
+    case '>':
+      return d == '=' ? Operator{BinaryOp::kGe, 3, 2} : Operator{BinaryOp::kGt, 3, 1};
+    case '+':
+      return Operator{BinaryOp::kAdd, 4, 1};
+    case '-':
       // "-" right before a digit is the sign of a number, not a minus.
-      if (c == '-' && !isDigit(d)) return take(1, BinaryOp::kSub);
-      return false;
-    case 5:
-      if (c == '*') return take(1, BinaryOp::kMul);
-      if (c == '/') return take(1, BinaryOp::kDiv);
-      if (c == '%') return take(1, BinaryOp::kMod);
-      return false;
+      return isDigit(d) ? Operator{} : Operator{BinaryOp::kSub, 4, 1};
+    case '*':
+      return Operator{BinaryOp::kMul, 5, 1};
+    case '/':
+      return Operator{BinaryOp::kDiv, 5, 1};
+    case '%':
+      return Operator{BinaryOp::kMod, 5, 1};
   }
-  return false;
+  return Operator{};
 }
 
 Expr* Parser::parseUnary() {
@@ -897,11 +909,13 @@ Expr* Parser::foldConstant(Expr* expr) {
     int64_t x = from->value.asInt();
     int64_t y = to->value.asInt();
     if ((x <= y ? y - x : x - y) >= 4096) return expr;
+    items->items.reserve(static_cast<size_t>(x <= y ? y - x : x - y) + 1);
     for (int64_t i = x;; i += x <= y ? 1 : -1) {
       items->items.emplace_back(static_cast<int32_t>(i));
       if (i == y) break;
     }
   } else if (auto* list = dynamic_cast<ListExpr*>(expr)) {
+    items->items.reserve(list->items.size());
     for (const Expr* item : list->items) {
       if (!literal(item)) return expr;
       items->items.push_back(literal(item)->value);

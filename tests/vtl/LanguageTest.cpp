@@ -144,6 +144,20 @@ TEST(Expressions, IntegersTruthAndEquality) {
   });
 }
 
+TEST(Expressions, OperatorsBindByLevelInAnyOrder) {
+  expectAll({
+      // Tighter after looser, looser after tighter, and back again.
+      {"#set($x = 1 + 2 * 3 - 4 / 2 % 3 + 10)$x", "15"},
+      {"#set($x = 2 * 3 + 4 * 5 - 6 * 1)$x", "20"},
+      {"#set($x = 20 - 2 * 3 * 2 - 1)$x", "7"},
+      {"#if(1 + 2 * 3 == 7 && 2 < 3 || false)A#end #if(false || 1 < 2 == true)B#end", "A B"},
+      {"#if(1 + 1 == 2 == true)A#end #if(2 * 2 <= 4 && 3 >= 3 * 1 && $n > 4)B#end", "A B"},
+      {"#if($n == 5 || $n == 6 && false)A#end #if(($n == 5 || $n == 6) && false)B#end", "A "},
+      {"#set($x = $n - -1)$x|#set($x = 3 * -2)$x|#set($x = 8 - 2 - 1 * 3)$x", "6|-6|3"},
+      {"#if($n<6&&$n>4)A#end#if($n!=5||$n>=5)B#end#if(!$f&&$t)C#end", "ABC"},
+  });
+}
+
 TEST(ParseErrors, NameTemplateLineAndColumn) {
   struct ErrorCase {
     const char* text;
