@@ -101,6 +101,10 @@ TEST(Directives, IfForeachSetAndMacros) {
       {"#macro(m $a)[$a]#end#m($name)#m('x') #m(1 2)|#m()|", "[Joe][x] ||"},
       {"#macro(inc $v)#set($v = 2)#end#set($c = 1)#inc($c)$c", "2"},
       {"#macro(show $v)$v$v#end#set($c = 1)#show(\"$c #set($c = $c + 1)\")", "12"},
+      // Parameters bound to values are the macro's own: setting one from
+      // another copies, and neither reaches the caller.
+      {"#macro(cp $a $b $c)#set($a = 'x')#set($b = $a)#set($c = $b)$a$b$c#end#cp(1 2 3)$a", "xxx$a"},
+      {"#macro(tw $a)#set($a = $a + 1)#set($a = $a + 1)$a#end#tw(1)#set($k = 5)#tw($k)$k", "377"},
       // Before its definition the name alone is a call; "()" stays text.
       {"#m2()#macro(m2)x#end#m2()", "x()x"},
       {"#m3('a')|#macro(m3 $v)<$v>#end#m3('b')|#nomacro()", "('a')|<b>|#nomacro()"},
