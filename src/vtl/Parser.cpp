@@ -427,12 +427,13 @@ const ReferenceExpr* Parser::parseReference(size_t offset) {
       step.method = true;
       pos_ = q + 1;
       skipSpace();
-      std::vector<Expr*> args;
+      size_t args = exprStack_.size();
       if (pos_ < end_ && text_[pos_] == ')') {
         ++pos_;
       } else {
         while (true) {
-          args.push_back(parsePrimary());
+          Expr* arg = parsePrimary();
+          exprStack_.push_back(arg);
           skipSpace();
           if (pos_ < end_ && text_[pos_] == ',') {
             ++pos_;
@@ -446,7 +447,7 @@ const ReferenceExpr* Parser::parseReference(size_t offset) {
           fail(pos_);
         }
       }
-      step.args = arena_.copy(args);
+      step.args = arena_.take(exprStack_, args);
       q = pos_;
     } else {
       step.getter = joined("get", step.name, true);
@@ -540,12 +541,12 @@ Node* Parser::parseSet(size_t offset) {
 
 Node* Parser::parseIf(size_t offset) {
   auto* node = arena_.make<IfNode>();
-  std::vector<IfBranch> branches;
+  size_t branches = branchStack_.size();
   openParen(offset);
   const Expr* condition = parseCondition();
   while (true) {
     BlockResult body = parseBlock();
-    branches.push_back(IfBranch{condition, body.block});
+    branchStack_.push_back(IfBranch{condition, body.block});
     if (body.end == End::kEnd) break;
     if (body.end == End::kEof) fail(end_);
     if (body.end == End::kElse) {
@@ -555,7 +556,7 @@ Node* Parser::parseIf(size_t offset) {
     openParen(body.endOffset);  // #elseif
     condition = parseCondition();
   }
-  node->branches = arena_.copy(branches);
+  node->branches = arena_.take(branchStack_, branches);
   return node;
 }
 
@@ -593,28 +594,29 @@ Node* Parser::parseForeach(size_t offset) {
 
 // Arguments of #include, #parse and macro calls: values separated by white
 // space (not commas), up to the closing ")".
-std::vector<Expr*> Parser::parseArguments() {
-  std::vector<Expr*> args;
+Span<Expr*> Parser::parseArguments() {
+  size_t args = exprStack_.size();
   while (true) {
     skipSpace();
     if (pos_ >= end_) fail(end_);
     if (text_[pos_] == ')') break;
-    args.push_back(parsePrimary());
+    Expr* arg = parsePrimary();
+    exprStack_.push_back(arg);
   }
   closeParen();
-  return args;
+  return arena_.take(exprStack_, args);
 }
 
 Node* Parser::parseInclude(size_t offset) {
   openParen(offset);
   auto* node = arena_.make<IncludeNode>();
-  node->names = arena_.copy(parseArguments());
+  node->names = parseArguments();
   return node;
 }
 
 Node* Parser::parseParse(size_t offset) {
   openParen(offset);
-  std::vector<Expr*> args = parseArguments();
+  Span<Expr*> args = parseArguments();
   if (args.size() != 1) fail(offset, "#parse takes one argument");
   auto* node = arena_.make<ParseNode>();
   node->name = args[0];
@@ -681,12 +683,20 @@ Node* Parser::parseMacroUse(std::string_view name, size_t offset, size_t after) 
 // do not parse, it is text as written.
 MacroCallNode* Parser::tryMacroCall(std::string_view name, size_t offset) {
   size_t start = pos_;
+  // The failed call's items must not stay on the stacks under those of the
+  // constructs around it.
+  size_t exprs = exprStack_.size();
+  size_t links = linkStack_.size();
+  size_t branches = branchStack_.size();
   try {
     MacroCallNode* node = parseMacroCall(name, offset);
     node->findWhenRun = true;
     return node;
   } catch (const ParseErrorException&) {
     pos_ = start;
+    exprStack_.resize(exprs);
+    linkStack_.resize(links);
+    branchStack_.resize(branches);
     return nullptr;
   }
 }
@@ -695,7 +705,7 @@ MacroCallNode* Parser::parseMacroCall(std::string_view name, size_t offset) {
   ++pos_;  // "("
   auto* node = arena_.make<MacroCallNode>();
   node->name = name;
-  node->args = arena_.copy(parseArguments());
+  node->args = parseArguments();
   node->literal = text_.substr(offset, pos_ - offset);
   return node;
 }
@@ -720,15 +730,16 @@ Expr* Parser::parseChain(int level) {
 // The chain of one level whose first operand is read: its operands are the
 // expressions of the tighter levels, up to an operator of a looser level.
 Expr* Parser::continueChain(int level, Expr* first, size_t start) {
-  std::vector<ChainLink> links;
+  size_t links = linkStack_.size();
   for (Operator next = peekOperator(); next.level == level; next = peekOperator()) {
     pos_ += next.length;
-    links.push_back(ChainLink{next.op, parseChain(level + 1)});
+    Expr* operand = parseChain(level + 1);
+    linkStack_.push_back(ChainLink{next.op, operand});
   }
   auto* chain = arena_.make<ChainExpr>();
   chain->offset = static_cast<uint32_t>(start);
   chain->first = first;
-  chain->links = arena_.copy(links);
+  chain->links = arena_.take(linkStack_, links);
   return chain;
 }
 
@@ -867,26 +878,28 @@ Expr* Parser::parseList() {
   Nesting nesting(*this, at);
   ++pos_;
   skipSpace();
-  std::vector<Expr*> items;
+  size_t items = exprStack_.size();
   if (pos_ < end_ && text_[pos_] == ']') {
     ++pos_;
   } else {
-    items.push_back(parsePrimary());
+    Expr* first = parsePrimary();
     skipSpace();
     if (text_.compare(pos_, 2, "..") == 0 && pos_ + 2 <= end_) {
       pos_ += 2;
       auto* range = arena_.make<RangeExpr>();
       range->offset = static_cast<uint32_t>(at);
-      range->from = items[0];
+      range->from = first;
       range->to = parsePrimary();
       skipSpace();
       if (pos_ >= end_ || text_[pos_] != ']') fail(pos_);
       ++pos_;
       return foldConstant(range);
     }
+    exprStack_.push_back(first);
     while (pos_ < end_ && text_[pos_] == ',') {
       ++pos_;
-      items.push_back(parsePrimary());
+      Expr* item = parsePrimary();
+      exprStack_.push_back(item);
       skipSpace();
     }
     if (pos_ >= end_ || text_[pos_] != ']') fail(pos_);
@@ -894,7 +907,7 @@ Expr* Parser::parseList() {
   }
   auto* list = arena_.make<ListExpr>();
   list->offset = static_cast<uint32_t>(at);
-  list->items = arena_.copy(items);
+  list->items = arena_.take(exprStack_, items);
   return foldConstant(list);
 }
 

@@ -50,7 +50,7 @@ class Parser {
   MacroCallNode* tryMacroCall(std::string_view name, size_t offset);
   MacroCallNode* parseMacroCall(std::string_view name, size_t offset);
   const Block* parseBody(End expected, size_t directiveOffset);
-  std::vector<Expr*> parseArguments();
+  Span<Expr*> parseArguments();
 
   const ReferenceExpr* parseReference(size_t offset);
   Expr* parseExpression();
@@ -103,6 +103,11 @@ class Parser {
   };
   std::vector<Symbol> symbols_;
   std::vector<uint32_t> symbolSlots_;
+  // The items of the lists, chains, #if branches and arguments being parsed,
+  // each construct's above those of the constructs around it.
+  std::vector<Expr*> exprStack_;
+  std::vector<ChainLink> linkStack_;
+  std::vector<IfBranch> branchStack_;
   std::vector<std::vector<Node*>> nodePool_;  // per nesting level
   std::vector<std::vector<Step>> stepPool_;
 };

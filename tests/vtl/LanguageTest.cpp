@@ -115,6 +115,9 @@ TEST(Directives, IfForeachSetAndMacros) {
       {"#macro(down $n)$n#if($n > 0)#set($k = $n - 1)#down($k)#end#end#down(3)", "3210"},
       {"#macro(outer)[#inner('x')]#end#macro(inner $v)$v$v#end#outer()", "[xx]"},
       {"#macro(body)#later($name $name)#end#body()", "#later($name $name)"},
+      // A call in a body whose arguments do not parse is text, also inside
+      // another call's argument.
+      {"#macro(outer)#later(\"#inner(1 ]\" 2)#end#macro(later $a $b)<$a|$b>#end#outer()", "<#inner(1 ]|2>"},
       // A null argument shows as the caller wrote it.
       {"#macro(show $v)[$v|$v.length()|${v}|$!v]#end#show($nothing)#show($nothing.x)",
        "[$nothing|$nothing.length()|${nothing}|][$nothing.x|$nothing.x.length()|${nothing.x}|]"},
