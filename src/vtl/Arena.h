@@ -39,7 +39,16 @@ class Arena {
 
   template <class T, class... Args>
   T* make(Args&&... args) {
-    T* object = new (allocate(sizeof(T), alignof(T))) T(std::forward<Args>(args)...);
+    void* place = allocate(sizeof(T), alignof(T));
+    // Without arguments the object is default-initialized: nodes give every
+    // member an initializer, and zero-filling them first costs as much as
+    // the rest of the node's making.
+    T* object;
+    if constexpr (sizeof...(Args) == 0) {
+      object = new (place) T;
+    } else {
+      object = new (place) T(std::forward<Args>(args)...);
+    }
     if constexpr (!std::is_trivially_destructible_v<T>) {
       destructors_.emplace_back(object, [](void* p) { static_cast<T*>(p)->~T(); });
     }
@@ -95,12 +104,8 @@ class Arena {
  private:
   static constexpr size_t kBlockSize = 16 * 1024;
 
-  void addBlock(size_t size) {
-    blocks_.emplace_back(new std::max_align_t[(size + sizeof(std::max_align_t) - 1) / sizeof(std::max_align_t)]);
-    block_ = reinterpret_cast<char*>(blocks_.back().get());
-    capacity_ = size;
-    used_ = 0;
-  }
+  // Out of line, so that allocate stays small enough to inline.
+  void addBlock(size_t size);
 
   std::vector<std::unique_ptr<std::max_align_t[]>> blocks_;
   char* block_ = nullptr;  // the last block, where allocation goes on
