@@ -380,6 +380,15 @@ void Block::render(Renderer& r) const {
 void TextNode::render(Renderer& r) const { r.write(text); }
 
 void ReferenceNode::render(Renderer& r) const {
+  // Most references are a plain variable outside macros: no scratch value.
+  if (backslashes == 0 && ref->steps.empty() && !r.inMacro()) {
+    if (const Value* v = r.variable(ref->root, ref->rootHash, ref->rootSymbol)) {
+      r.writeValue(*v);
+    } else if (!ref->quiet) {
+      r.writeLiteral(*ref);
+    }
+    return;
+  }
   Value scratch;
   const Value& value = ref->eval(r, scratch);
   if (backslashes == 0) {
@@ -546,6 +555,12 @@ const Value& ReferenceExpr::eval(Renderer& r, Value& scratch) const {
     v = &scratch;
   }
   return *v;
+}
+
+bool ReferenceExpr::truth(Renderer& r) const {
+  if (!steps.empty() || r.inMacro()) return Expr::truth(r);
+  const Value* v = r.variable(root, rootHash, rootSymbol);
+  return v && v->truthy();
 }
 
 const Value& InterpolatedExpr::eval(Renderer& r, Value& scratch) const {

@@ -41,6 +41,12 @@ class Renderer {
     const Value& v = cellOf(name, hash, symbol);
     return v.isNull() ? nullptr : &v;
   }
+  // The same for a variable outside macro calls, where no value is made.
+  bool inMacro() const { return frame_ != nullptr; }
+  const Value* variable(std::string_view name, size_t hash, uint32_t symbol) {
+    const Value& v = cellOf(name, hash, symbol);
+    return v.isNull() ? nullptr : &v;
+  }
   // A null value changes nothing.
   void assign(std::string_view name, size_t hash, uint32_t symbol, const Value& value) {
     if (value.isNull()) return;
