@@ -108,6 +108,7 @@ class Renderer {
   // The variable's place in the context, from the symbol cache once known.
   Value& cellOf(std::string_view name, size_t hash, uint32_t symbol) {
     if (cache_ && symbol < cache_->cells.size() && cache_->cells[symbol]) return *cache_->cells[symbol];
+    if (symbol == kCounterSymbol && counterCell_) return *counterCell_;
     return findCell(name, hash, symbol);
   }
   Value& findCell(std::string_view name, size_t hash, uint32_t symbol);
