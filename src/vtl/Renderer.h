@@ -41,7 +41,8 @@ class Renderer {
     const Value& v = cellOf(name, hash, symbol);
     return v.isNull() ? nullptr : &v;
   }
-  // The same for a variable outside macro calls, where no value is made.
+  // Outside macro calls a variable is its context value, so it is found
+  // without a scratch value.
   bool inMacro() const { return frame_ != nullptr; }
   const Value* variable(std::string_view name, size_t hash, uint32_t symbol) {
     const Value& v = cellOf(name, hash, symbol);
