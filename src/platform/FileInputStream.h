@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "platform/File.h"
@@ -21,9 +22,13 @@ class FileInputStream : public InputStream {
   int read(char* buffer, int offset, int count) override;
   int available() override;
   void close() override;
+  // A regular file is read straight into the text, sized as at opening.
+  std::string readAll() override;
 
  private:
   int fd_;
+  int64_t size_ = -1;    // a regular file's size at opening, -1 for any other file
+  int64_t position_ = 0;  // bytes read so far
 };
 
 }  // namespace platform

@@ -28,7 +28,7 @@ class InputStream {
   virtual void close() {}
 
   // Reads to the end and returns everything read.
-  std::string readAll();
+  virtual std::string readAll();
 
   // Reads exactly count bytes or fails with EOFException.
   void readFully(char* buffer, int count);

@@ -39,7 +39,16 @@ class Arena {
 
   template <class T, class... Args>
   T* make(Args&&... args) {
-    T* object = new (allocate(sizeof(T), alignof(T))) T(std::forward<Args>(args)...);
+    void* place = allocate(sizeof(T), alignof(T));
+    // Without arguments the object is default-initialized: nodes give every
+    // member an initializer, and zero-filling them first costs as much as
+    // the rest of the node's making.
+    T* object;
+    if constexpr (sizeof...(Args) == 0) {
+      object = new (place) T;
+    } else {
+      object = new (place) T(std::forward<Args>(args)...);
+    }
     if constexpr (!std::is_trivially_destructible_v<T>) {
       destructors_.emplace_back(object, [](void* p) { static_cast<T*>(p)->~T(); });
     }
@@ -49,41 +58,57 @@ class Arena {
   // Copies items into the arena (T must be trivially destructible).
   template <class T>
   Span<T> copy(const std::vector<T>& items) {
+    return copy(items.data(), items.size());
+  }
+
+  // Copies the items of stack from index from on and drops them from it: a
+  // parser collects the items of nested constructs on one stack, each above
+  // those of the constructs around it.
+  template <class T>
+  Span<T> take(std::vector<T>& stack, size_t from) {
+    Span<T> span = copy(stack.data() + from, stack.size() - from);
+    stack.resize(from);
+    return span;
+  }
+
+  template <class T>
+  Span<T> copy(const T* items, size_t count) {
     static_assert(std::is_trivially_destructible_v<T>);
     Span<T> span;
-    if (items.empty()) return span;
-    span.data = static_cast<T*>(allocate(sizeof(T) * items.size(), alignof(T)));
-    span.count = static_cast<uint32_t>(items.size());
-    for (size_t i = 0; i < items.size(); ++i) new (span.data + i) T(items[i]);
+    if (count == 0) return span;
+    span.data = static_cast<T*>(allocate(sizeof(T) * count, alignof(T)));
+    span.count = static_cast<uint32_t>(count);
+    for (size_t i = 0; i < count; ++i) new (span.data + i) T(items[i]);
     return span;
   }
 
   // Sizes the first block for about bytes of nodes.
   void reserve(size_t bytes) {
     if (blocks_.empty()) {
-      size_t size = std::min<size_t>(std::max(bytes, kBlockSize), 1 << 20);
-      blocks_.emplace_back(new std::max_align_t[(size + sizeof(std::max_align_t) - 1) / sizeof(std::max_align_t)]);
-      capacity_ = size;
-      used_ = 0;
+      addBlock(std::min<size_t>(std::max(bytes, kBlockSize), 1 << 20));
       destructors_.reserve(64);
     }
   }
 
+  // Parsing allocates for every node: the common case is a bump of used_.
   void* allocate(size_t size, size_t align) {
     size_t start = (used_ + align - 1) & ~(align - 1);
-    if (blocks_.empty() || start + size > capacity_) {
-      capacity_ = size > kBlockSize ? size : kBlockSize;
-      blocks_.emplace_back(
-          new std::max_align_t[(capacity_ + sizeof(std::max_align_t) - 1) / sizeof(std::max_align_t)]);
+    if (start + size > capacity_ || !block_) {
+      addBlock(size > kBlockSize ? size : kBlockSize);
       start = 0;
     }
     used_ = start + size;
-    return reinterpret_cast<char*>(blocks_.back().get()) + start;
+    return block_ + start;
   }
 
  private:
   static constexpr size_t kBlockSize = 16 * 1024;
+
+  // Out of line, so that allocate stays small enough to inline.
+  void addBlock(size_t size);
+
   std::vector<std::unique_ptr<std::max_align_t[]>> blocks_;
+  char* block_ = nullptr;  // the last block, where allocation goes on
   size_t used_ = 0;
   size_t capacity_ = 0;
   std::vector<std::pair<void*, void (*)(void*)>> destructors_;

@@ -68,6 +68,7 @@ struct ReferenceExpr : Expr {
   Span<Step> steps;
   bool quiet = false;
   const Value& eval(Renderer& r, Value& scratch) const override;
+  bool truth(Renderer& r) const override;
 };
 
 // A reference in the text, with the backslashes written before it.

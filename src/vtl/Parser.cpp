@@ -68,22 +68,30 @@ void Parser::parse() {
   if (top.end != End::kEof) fail(top.endOffset);
   for (MacroCallNode* use : forwardUses_) use->macro = macros_.find(use->name).get();
   template_->setRoot(top.block);
-  template_->setSymbolCount(static_cast<uint32_t>(symbolNames_.size()));
+  template_->setSymbolCount(static_cast<uint32_t>(symbols_.size()));
 }
 
 uint32_t Parser::symbolOf(std::string_view name, size_t hash) {
-  auto it = symbolsByHash_.find(hash);
-  if (it != symbolsByHash_.end() && symbolNames_[it->second] == name) return it->second;
-  if (it != symbolsByHash_.end()) {
-    // Two names with one hash: rare enough for a search.
-    for (uint32_t i = 0; i < symbolNames_.size(); ++i) {
-      if (symbolNames_[i] == name) return i;
-    }
+  if ((symbols_.size() + 1) * 2 > symbolSlots_.size()) growSymbolSlots();
+  size_t mask = symbolSlots_.size() - 1;
+  size_t i = hash & mask;
+  for (; symbolSlots_[i] != 0; i = (i + 1) & mask) {
+    const Symbol& known = symbols_[symbolSlots_[i] - 1];
+    if (known.hash == hash && known.name == name) return symbolSlots_[i] - 1;
   }
-  uint32_t symbol = static_cast<uint32_t>(symbolNames_.size());
-  symbolNames_.push_back(name);
-  symbolsByHash_.emplace(hash, symbol);
-  return symbol;
+  symbols_.push_back(Symbol{name, hash});
+  symbolSlots_[i] = static_cast<uint32_t>(symbols_.size());
+  return static_cast<uint32_t>(symbols_.size() - 1);
+}
+
+void Parser::growSymbolSlots() {
+  symbolSlots_.assign(symbolSlots_.empty() ? 64 : symbolSlots_.size() * 2, 0);
+  size_t mask = symbolSlots_.size() - 1;
+  for (uint32_t symbol = 0; symbol < symbols_.size(); ++symbol) {
+    size_t i = symbols_[symbol].hash & mask;
+    while (symbolSlots_[i] != 0) i = (i + 1) & mask;
+    symbolSlots_[i] = symbol + 1;
+  }
 }
 
 // ---- errors ----
@@ -419,12 +427,13 @@ const ReferenceExpr* Parser::parseReference(size_t offset) {
       step.method = true;
       pos_ = q + 1;
       skipSpace();
-      std::vector<Expr*> args;
+      size_t args = exprStack_.size();
       if (pos_ < end_ && text_[pos_] == ')') {
         ++pos_;
       } else {
         while (true) {
-          args.push_back(parsePrimary());
+          Expr* arg = parsePrimary();
+          exprStack_.push_back(arg);
           skipSpace();
           if (pos_ < end_ && text_[pos_] == ',') {
             ++pos_;
@@ -438,7 +447,7 @@ const ReferenceExpr* Parser::parseReference(size_t offset) {
           fail(pos_);
         }
       }
-      step.args = arena_.copy(args);
+      step.args = arena_.take(exprStack_, args);
       q = pos_;
     } else {
       step.getter = joined("get", step.name, true);
@@ -532,12 +541,12 @@ Node* Parser::parseSet(size_t offset) {
 
 Node* Parser::parseIf(size_t offset) {
   auto* node = arena_.make<IfNode>();
-  std::vector<IfBranch> branches;
+  size_t branches = branchStack_.size();
   openParen(offset);
   const Expr* condition = parseCondition();
   while (true) {
     BlockResult body = parseBlock();
-    branches.push_back(IfBranch{condition, body.block});
+    branchStack_.push_back(IfBranch{condition, body.block});
     if (body.end == End::kEnd) break;
     if (body.end == End::kEof) fail(end_);
     if (body.end == End::kElse) {
@@ -547,7 +556,7 @@ Node* Parser::parseIf(size_t offset) {
     openParen(body.endOffset);  // #elseif
     condition = parseCondition();
   }
-  node->branches = arena_.copy(branches);
+  node->branches = arena_.take(branchStack_, branches);
   return node;
 }
 
@@ -585,28 +594,29 @@ Node* Parser::parseForeach(size_t offset) {
 
 // Arguments of #include, #parse and macro calls: values separated by white
 // space (not commas), up to the closing ")".
-std::vector<Expr*> Parser::parseArguments() {
-  std::vector<Expr*> args;
+Span<Expr*> Parser::parseArguments() {
+  size_t args = exprStack_.size();
   while (true) {
     skipSpace();
     if (pos_ >= end_) fail(end_);
     if (text_[pos_] == ')') break;
-    args.push_back(parsePrimary());
+    Expr* arg = parsePrimary();
+    exprStack_.push_back(arg);
   }
   closeParen();
-  return args;
+  return arena_.take(exprStack_, args);
 }
 
 Node* Parser::parseInclude(size_t offset) {
   openParen(offset);
   auto* node = arena_.make<IncludeNode>();
-  node->names = arena_.copy(parseArguments());
+  node->names = parseArguments();
   return node;
 }
 
 Node* Parser::parseParse(size_t offset) {
   openParen(offset);
-  std::vector<Expr*> args = parseArguments();
+  Span<Expr*> args = parseArguments();
   if (args.size() != 1) fail(offset, "#parse takes one argument");
   auto* node = arena_.make<ParseNode>();
   node->name = args[0];
@@ -673,12 +683,20 @@ Node* Parser::parseMacroUse(std::string_view name, size_t offset, size_t after) 
 // do not parse, it is text as written.
 MacroCallNode* Parser::tryMacroCall(std::string_view name, size_t offset) {
   size_t start = pos_;
+  // The failed call's items must not stay on the stacks under those of the
+  // constructs around it.
+  size_t exprs = exprStack_.size();
+  size_t links = linkStack_.size();
+  size_t branches = branchStack_.size();
   try {
     MacroCallNode* node = parseMacroCall(name, offset);
     node->findWhenRun = true;
     return node;
   } catch (const ParseErrorException&) {
     pos_ = start;
+    exprStack_.resize(exprs);
+    linkStack_.resize(links);
+    branchStack_.resize(branches);
     return nullptr;
   }
 }
@@ -687,7 +705,7 @@ MacroCallNode* Parser::parseMacroCall(std::string_view name, size_t offset) {
   ++pos_;  // "("
   auto* node = arena_.make<MacroCallNode>();
   node->name = name;
-  node->args = arena_.copy(parseArguments());
+  node->args = parseArguments();
   node->literal = text_.substr(offset, pos_ - offset);
   return node;
 }
@@ -697,62 +715,67 @@ MacroCallNode* Parser::parseMacroCall(std::string_view name, size_t offset) {
 Expr* Parser::parseExpression() { return parseChain(0); }
 
 // Precedence levels, loosest first: || && (== !=) (< > <= >=) (+ -) (* / %).
+// Each level makes one flat chain of its operands. An operand is read once and
+// then taken up by the levels of the operators that follow it, so a plain
+// operand costs one look at the next operator rather than one per level.
 Expr* Parser::parseChain(int level) {
-  if (level == 6) return parseUnary();
   size_t start = pos_;
-  Expr* first = parseChain(level + 1);
-  std::vector<ChainLink> links;
-  BinaryOp op;
-  while (matchOperator(level, op)) {
-    links.push_back(ChainLink{op, parseChain(level + 1)});
+  Expr* left = parseUnary();
+  for (Operator next = peekOperator(); next.level >= level; next = peekOperator()) {
+    left = continueChain(next.level, left, start);
   }
-  if (links.empty()) return first;
+  return left;
+}
+
+// The chain of one level whose first operand is read: its operands are the
+// expressions of the tighter levels, up to an operator of a looser level.
+Expr* Parser::continueChain(int level, Expr* first, size_t start) {
+  size_t links = linkStack_.size();
+  for (Operator next = peekOperator(); next.level == level; next = peekOperator()) {
+    pos_ += next.length;
+    Expr* operand = parseChain(level + 1);
+    linkStack_.push_back(ChainLink{next.op, operand});
+  }
   auto* chain = arena_.make<ChainExpr>();
   chain->offset = static_cast<uint32_t>(start);
   chain->first = first;
-  chain->links = arena_.copy(links);
+  chain->links = arena_.take(linkStack_, links);
   return chain;
 }
 
-bool Parser::matchOperator(int level, BinaryOp& op) {
+// The binary operator after the spaces at pos_ (level -1 when none follows);
+// pos_ stays before it.
+Parser::Operator Parser::peekOperator() {
   skipSpace();
-  if (pos_ >= end_) return false;
+  if (pos_ >= end_) return Operator{};
   char c = text_[pos_];
   char d = pos_ + 1 < end_ ? text_[pos_ + 1] : '\0';
-  auto take = [&](size_t n, BinaryOp o) {
-    pos_ += n;
-    op = o;
-    return true;
-  };
-  switch (level) {
-    case 0:
-      if (c == '|' && d == '|') return take(2, BinaryOp::kOr);
-      return false;
-    case 1:
-      if (c == '&' && d == '&') return take(2, BinaryOp::kAnd);
-      return false;
-    case 2:
-      if (c == '=' && d == '=') return take(2, BinaryOp::kEq);
-      if (c == '!' && d == '=') return take(2, BinaryOp::kNe);
-      return false;
-    case 3:
-      if (c == '<' && d == '=') return take(2, BinaryOp::kLe);
-      if (c == '>' && d == '=') return take(2, BinaryOp::kGe);
-      if (c == '<') return take(1, BinaryOp::kLt);
-      if (c == '>') return take(1, BinaryOp::kGt);
-      return false;
-    case 4:
-      if (c == '+') return take(1, BinaryOp::kAdd);
+  switch (c) {
+    case '|':
+      return d == '|' ? Operator{BinaryOp::kOr, 0, 2} : Operator{};
+    case '&':
+      return d == '&' ? Operator{BinaryOp::kAnd, 1, 2} : Operator{};
+    case '=':
+      return d == '=' ? Operator{BinaryOp::kEq, 2, 2} : Operator{};
+    case '!':
+      return d == '=' ? Operator{BinaryOp::kNe, 2, 2} : Operator{};
+    case '<':
+      return d == '=' ? Operator{BinaryOp::kLe, 3, 2} : Operator{BinaryOp::kLt, 3, 1};
+    case '>':
+      return d == '=' ? Operator{BinaryOp::kGe, 3, 2} : Operator{BinaryOp::kGt, 3, 1};
+    case '+':
+      return Operator{BinaryOp::kAdd, 4, 1};
+    case '-':
       // "-" right before a digit is the sign of a number, not a minus.
-      if (c == '-' && !isDigit(d)) return take(1, BinaryOp::kSub);
-      return false;
-    case 5:
-      if (c == '*') return take(1, BinaryOp::kMul);
-      if (c == '/') return take(1, BinaryOp::kDiv);
-      if (c == '%') return take(1, BinaryOp::kMod);
-      return false;
+      return isDigit(d) ? Operator{} : Operator{BinaryOp::kSub, 4, 1};
+    case '*':
+      return Operator{BinaryOp::kMul, 5, 1};
+    case '/':
+      return Operator{BinaryOp::kDiv, 5, 1};
+    case '%':
+      return Operator{BinaryOp::kMod, 5, 1};
   }
-  return false;
+  return Operator{};
 }
 
 Expr* Parser::parseUnary() {
@@ -855,26 +878,28 @@ Expr* Parser::parseList() {
   Nesting nesting(*this, at);
   ++pos_;
   skipSpace();
-  std::vector<Expr*> items;
+  size_t items = exprStack_.size();
   if (pos_ < end_ && text_[pos_] == ']') {
     ++pos_;
   } else {
-    items.push_back(parsePrimary());
+    Expr* first = parsePrimary();
     skipSpace();
     if (text_.compare(pos_, 2, "..") == 0 && pos_ + 2 <= end_) {
       pos_ += 2;
       auto* range = arena_.make<RangeExpr>();
       range->offset = static_cast<uint32_t>(at);
-      range->from = items[0];
+      range->from = first;
       range->to = parsePrimary();
       skipSpace();
       if (pos_ >= end_ || text_[pos_] != ']') fail(pos_);
       ++pos_;
       return foldConstant(range);
     }
+    exprStack_.push_back(first);
     while (pos_ < end_ && text_[pos_] == ',') {
       ++pos_;
-      items.push_back(parsePrimary());
+      Expr* item = parsePrimary();
+      exprStack_.push_back(item);
       skipSpace();
     }
     if (pos_ >= end_ || text_[pos_] != ']') fail(pos_);
@@ -882,7 +907,7 @@ Expr* Parser::parseList() {
   }
   auto* list = arena_.make<ListExpr>();
   list->offset = static_cast<uint32_t>(at);
-  list->items = arena_.copy(items);
+  list->items = arena_.take(exprStack_, items);
   return foldConstant(list);
 }
 
@@ -897,11 +922,13 @@ Expr* Parser::foldConstant(Expr* expr) {
     int64_t x = from->value.asInt();
     int64_t y = to->value.asInt();
     if ((x <= y ? y - x : x - y) >= 4096) return expr;
+    items->items.reserve(static_cast<size_t>(x <= y ? y - x : x - y) + 1);
     for (int64_t i = x;; i += x <= y ? 1 : -1) {
       items->items.emplace_back(static_cast<int32_t>(i));
       if (i == y) break;
     }
   } else if (auto* list = dynamic_cast<ListExpr*>(expr)) {
+    items->items.reserve(list->items.size());
     for (const Expr* item : list->items) {
       if (!literal(item)) return expr;
       items->items.push_back(literal(item)->value);

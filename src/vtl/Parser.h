@@ -2,7 +2,6 @@
 
 #include <memory>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "vtl/MacroTable.h"
@@ -51,12 +50,19 @@ class Parser {
   MacroCallNode* tryMacroCall(std::string_view name, size_t offset);
   MacroCallNode* parseMacroCall(std::string_view name, size_t offset);
   const Block* parseBody(End expected, size_t directiveOffset);
-  std::vector<Expr*> parseArguments();
+  Span<Expr*> parseArguments();
 
   const ReferenceExpr* parseReference(size_t offset);
   Expr* parseExpression();
   Expr* parseChain(int level);
-  bool matchOperator(int level, BinaryOp& op);
+  // A binary operator and its precedence level (0 loosest); level -1 is none.
+  struct Operator {
+    BinaryOp op = BinaryOp::kOr;
+    int level = -1;
+    size_t length = 0;
+  };
+  Expr* continueChain(int level, Expr* first, size_t start);
+  Operator peekOperator();
   Expr* parseUnary();
   Expr* parsePrimary();
   Expr* parseString();
@@ -76,6 +82,7 @@ class Parser {
   [[noreturn]] void fail(size_t offset, const std::string& what) const;
   std::string_view joined(std::string_view prefix, std::string_view name, bool capitalize);
   uint32_t symbolOf(std::string_view name, size_t hash);
+  void growSymbolSlots();
 
   std::shared_ptr<Template> template_;
   MacroTable& macros_;
@@ -88,12 +95,19 @@ class Parser {
   int macroBodies_ = 0;  // macro definitions being parsed
   std::vector<MacroCallNode*> forwardUses_;  // "#name" of no macro known yet  // line breaks end directive arguments with an error
   TextNode* lastText_ = nullptr;  // the text node emitText made last
-  // Variable names, numbered in order of appearance.
-  struct SameHash {
-    size_t operator()(size_t hash) const { return hash; }
+  // Variable names, numbered in order of appearance, and an open-addressing
+  // index over them by hash (0 is a free slot, otherwise symbol + 1).
+  struct Symbol {
+    std::string_view name;
+    size_t hash;
   };
-  std::vector<std::string_view> symbolNames_;
-  std::unordered_map<size_t, uint32_t, SameHash> symbolsByHash_;
+  std::vector<Symbol> symbols_;
+  std::vector<uint32_t> symbolSlots_;
+  // The items of the lists, chains, #if branches and arguments being parsed,
+  // each construct's above those of the constructs around it.
+  std::vector<Expr*> exprStack_;
+  std::vector<ChainLink> linkStack_;
+  std::vector<IfBranch> branchStack_;
   std::vector<std::vector<Node*>> nodePool_;  // per nesting level
   std::vector<std::vector<Step>> stepPool_;
 };

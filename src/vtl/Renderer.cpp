@@ -152,7 +152,7 @@ Renderer::SymbolCache* Renderer::acquireCache(const Template& tmpl) {
 
 void Renderer::releaseCache(SymbolCache* cache) { --cache->active; }
 
-Value& Renderer::cellOf(std::string_view name, size_t hash, uint32_t symbol) {
+Value& Renderer::findCell(std::string_view name, size_t hash, uint32_t symbol) {
   if (symbol == kCounterSymbol) {
     if (!counterCell_) counterCell_ = &context_.cell(name, hash);
     return *counterCell_;
@@ -234,49 +234,39 @@ void Renderer::writeNameAndSteps(const ReferenceExpr& ref) {
   write(rest);
 }
 
-const Value* Renderer::lookup(std::string_view name, size_t hash, uint32_t symbol, Value& scratch) {
-  if (frame_) {
-    int i = parameterIndex(name);
-    if (i >= 0) {
-      for (const auto& local : frame_->locals) {
-        if (local.first == name) return &local.second;
-      }
-      Frame* frame = frame_;
-      Restore<Frame*> inCaller(frame_, frame->caller);
-      Restore<SymbolCache*> callerNames(cache_, frame->callerCache);
-      const Value& v = frame->args[i]->eval(*this, scratch);
-      return v.isNull() ? nullptr : &v;
+const Value* Renderer::lookupInMacro(std::string_view name, size_t hash, uint32_t symbol,
+                                     Value& scratch) {
+  int i = parameterIndex(name);
+  if (i >= 0) {
+    for (const auto& local : frame_->locals) {
+      if (local.first == name) return &local.second;
     }
+    Frame* frame = frame_;
+    Restore<Frame*> inCaller(frame_, frame->caller);
+    Restore<SymbolCache*> callerNames(cache_, frame->callerCache);
+    const Value& v = frame->args[i]->eval(*this, scratch);
+    return v.isNull() ? nullptr : &v;
   }
   const Value& v = cellOf(name, hash, symbol);
   return v.isNull() ? nullptr : &v;
 }
 
-void Renderer::assign(std::string_view name, size_t hash, uint32_t symbol, const Value& value) {
-  if (value.isNull()) return;
-  if (frame_) {
-    int i = parameterIndex(name);
-    if (i >= 0) {
-      // A parameter bound to a plain reference writes through to it.
-      auto* ref = dynamic_cast<const ReferenceExpr*>(frame_->args[i]);
-      if (ref && ref->steps.empty()) {
-        Frame* frame = frame_;
-        Restore<Frame*> inCaller(frame_, frame->caller);
-        Restore<SymbolCache*> callerNames(cache_, frame->callerCache);
-        assign(ref->root, ref->rootHash, ref->rootSymbol, value);
-        return;
-      }
-      for (auto& local : frame_->locals) {
-        if (local.first == name) {
-          local.second = value;
-          return;
-        }
-      }
-      frame_->locals.emplace_back(std::string(name), value);
-      return;
-    }
+Value& Renderer::slotInMacro(std::string_view name, size_t hash, uint32_t symbol) {
+  int i = parameterIndex(name);
+  if (i < 0) return cellOf(name, hash, symbol);
+  // A parameter bound to a plain reference writes through to it.
+  auto* ref = dynamic_cast<const ReferenceExpr*>(frame_->args[i]);
+  if (ref && ref->steps.empty()) {
+    Frame* frame = frame_;
+    Restore<Frame*> inCaller(frame_, frame->caller);
+    Restore<SymbolCache*> callerNames(cache_, frame->callerCache);
+    return slotOf(ref->root, ref->rootHash, ref->rootSymbol);
   }
-  cellOf(name, hash, symbol) = value;
+  for (auto& local : frame_->locals) {
+    if (local.first == name) return local.second;
+  }
+  frame_->locals.emplace_back(std::string(name), Value());
+  return frame_->locals.back().second;
 }
 
 void Renderer::unset(std::string_view name, size_t hash, uint32_t symbol) {
@@ -390,6 +380,15 @@ void Block::render(Renderer& r) const {
 void TextNode::render(Renderer& r) const { r.write(text); }
 
 void ReferenceNode::render(Renderer& r) const {
+  // Most references are a plain variable outside macros: no scratch value.
+  if (backslashes == 0 && ref->steps.empty() && !r.inMacro()) {
+    if (const Value* v = r.variable(ref->root, ref->rootHash, ref->rootSymbol)) {
+      r.writeValue(*v);
+    } else if (!ref->quiet) {
+      r.writeLiteral(*ref);
+    }
+    return;
+  }
   Value scratch;
   const Value& value = ref->eval(r, scratch);
   if (backslashes == 0) {
@@ -418,7 +417,11 @@ void SetNode::render(Renderer& r) const {
   const Value& v = value->eval(r, scratch);
   if (v.isNull()) return;  // no value: the variable keeps what it had
   if (target->steps.empty()) {
-    r.assign(target->root, target->rootHash, target->rootSymbol, v);
+    if (&v == &scratch) {
+      r.assign(target->root, target->rootHash, target->rootSymbol, std::move(scratch));
+    } else {
+      r.assign(target->root, target->rootHash, target->rootSymbol, v);
+    }
     return;
   }
   Value held = v;
@@ -485,12 +488,12 @@ void ForeachNode::render(Renderer& r) const {
   if (saved.isNull()) {
     r.unset(variable, variableHash, variableSymbol);
   } else {
-    r.assign(variable, variableHash, variableSymbol, saved);
+    r.assign(variable, variableHash, variableSymbol, std::move(saved));
   }
   if (savedCount.isNull()) {
     r.unset(counter, counterHash, kCounterSymbol);
   } else {
-    r.assign(counter, counterHash, kCounterSymbol, savedCount);
+    r.assign(counter, counterHash, kCounterSymbol, std::move(savedCount));
   }
 }
 
@@ -552,6 +555,12 @@ const Value& ReferenceExpr::eval(Renderer& r, Value& scratch) const {
     v = &scratch;
   }
   return *v;
+}
+
+bool ReferenceExpr::truth(Renderer& r) const {
+  if (!steps.empty() || r.inMacro()) return Expr::truth(r);
+  const Value* v = r.variable(root, rootHash, rootSymbol);
+  return v && v->truthy();
 }
 
 const Value& InterpolatedExpr::eval(Renderer& r, Value& scratch) const {
@@ -665,8 +674,16 @@ bool ChainExpr::truth(Renderer& r) const {
     case BinaryOp::kMod:
       return false;
     default:
-      return Expr::truth(r);
+      break;
   }
+  if (links.size() == 1) {
+    // One comparison: its result is the truth, without a value in between.
+    Value a;
+    Value b;
+    const Value& left = first->eval(r, a);
+    return compare(links[0].op, left, links[0].operand->eval(r, b));
+  }
+  return Expr::truth(r);
 }
 
 const Value& NotExpr::eval(Renderer& r, Value& scratch) const {

@@ -36,8 +36,32 @@ class Renderer {
 
   // Variable access through the macro call under way: a macro parameter
   // stands for the caller's argument expression.
-  const Value* lookup(std::string_view name, size_t hash, uint32_t symbol, Value& scratch);
-  void assign(std::string_view name, size_t hash, uint32_t symbol, const Value& value);
+  const Value* lookup(std::string_view name, size_t hash, uint32_t symbol, Value& scratch) {
+    if (frame_) return lookupInMacro(name, hash, symbol, scratch);
+    const Value& v = cellOf(name, hash, symbol);
+    return v.isNull() ? nullptr : &v;
+  }
+  // Outside macro calls a variable is its context value, so it is found
+  // without a scratch value.
+  bool inMacro() const { return frame_ != nullptr; }
+  const Value* variable(std::string_view name, size_t hash, uint32_t symbol) {
+    const Value& v = cellOf(name, hash, symbol);
+    return v.isNull() ? nullptr : &v;
+  }
+  // A null value changes nothing.
+  void assign(std::string_view name, size_t hash, uint32_t symbol, const Value& value) {
+    if (value.isNull()) return;
+    if (!frame_) {
+      cellOf(name, hash, symbol) = value;
+      return;
+    }
+    // The value may live among the macro's locals, which the slot can move.
+    Value copy = value;
+    slotInMacro(name, hash, symbol) = std::move(copy);
+  }
+  void assign(std::string_view name, size_t hash, uint32_t symbol, Value&& value) {
+    if (!value.isNull()) slotOf(name, hash, symbol) = std::move(value);
+  }
   void unset(std::string_view name, size_t hash, uint32_t symbol);
 
   // The value's named operation or property (getX, getx, get("x"), isX);
@@ -76,7 +100,19 @@ class Renderer {
   int parameterIndex(std::string_view name) const;
   const ReferenceExpr* argumentReference(std::string_view name) const;
   void writeNameAndSteps(const ReferenceExpr& ref);
-  Value& cellOf(std::string_view name, size_t hash, uint32_t symbol);
+  const Value* lookupInMacro(std::string_view name, size_t hash, uint32_t symbol, Value& scratch);
+  // Where an assignment to the variable goes.
+  Value& slotOf(std::string_view name, size_t hash, uint32_t symbol) {
+    return frame_ ? slotInMacro(name, hash, symbol) : cellOf(name, hash, symbol);
+  }
+  Value& slotInMacro(std::string_view name, size_t hash, uint32_t symbol);
+  // The variable's place in the context, from the symbol cache once known.
+  Value& cellOf(std::string_view name, size_t hash, uint32_t symbol) {
+    if (cache_ && symbol < cache_->cells.size() && cache_->cells[symbol]) return *cache_->cells[symbol];
+    if (symbol == kCounterSymbol && counterCell_) return *counterCell_;
+    return findCell(name, hash, symbol);
+  }
+  Value& findCell(std::string_view name, size_t hash, uint32_t symbol);
   SymbolCache* acquireCache(const Template& tmpl);
   void releaseCache(SymbolCache* cache);
 

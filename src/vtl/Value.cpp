@@ -48,7 +48,7 @@ Value Value::stringList(const std::vector<std::string>& items) {
   return Value(std::move(list));
 }
 
-void Value::appendTo(std::string& out) const {
+void Value::appendOtherTo(std::string& out) const {
   switch (kind_) {
     case Kind::kNull:
       out += "null";

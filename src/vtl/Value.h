@@ -52,7 +52,13 @@ class Value {
 
   // The text the value renders as (Java's toString); null renders as "null".
   std::string toString() const;
-  void appendTo(std::string& out) const;
+  void appendTo(std::string& out) const {
+    if (kind_ == Kind::kString) {
+      out += string_;
+    } else {
+      appendOtherTo(out);
+    }
+  }
 
   // Java's equals: values of different classes are never equal.
   bool equals(const Value& other) const;
@@ -61,6 +67,8 @@ class Value {
   std::string className() const;
 
  private:
+  void appendOtherTo(std::string& out) const;
+
   Kind kind_ = Kind::kNull;
   int32_t int_ = 0;
   std::string string_;

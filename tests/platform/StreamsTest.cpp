@@ -24,6 +24,38 @@ TEST(FileStreams, WriteThenReadBack) {
   EXPECT_EQ(in.read(), -1);
 }
 
+TEST(FileStreams, ReadAllGetsEveryByteFromWhereTheStreamStands) {
+  struct Case {
+    size_t size;
+    int readFirst;     // single bytes read before readAll
+    size_t appended;   // bytes added to the file after it was opened
+  };
+  const Case cases[] = {{0, 0, 0},    {1, 0, 0},    {1, 1, 0},     {4095, 0, 0}, {70000, 3, 0},
+                        {10, 20, 0},  {0, 0, 5},    {100, 2, 100}, {5, 0, 70000}};
+  for (const Case& c : cases) {
+    testsupport::TempDir dir;
+    std::string data;
+    for (size_t i = 0; i < c.size + c.appended; ++i) data.push_back(static_cast<char>(i * 7 + 1));
+    {
+      FileOutputStream out(dir.file("f.bin"));
+      out.write(data.data(), 0, static_cast<int>(c.size));
+    }
+    FileInputStream in(dir.file("f.bin"));
+    if (c.appended > 0) {
+      FileOutputStream out(dir.file("f.bin"), true);
+      out.write(data.data(), static_cast<int>(c.size), static_cast<int>(c.appended));
+    }
+    std::string first;
+    for (int i = 0; i < c.readFirst; ++i) {
+      int b = in.read();
+      if (b >= 0) first.push_back(static_cast<char>(b));
+    }
+    std::string rest = in.readAll();
+    EXPECT_EQ(first + rest, data) << "size " << c.size << ", first " << c.readFirst << ", appended " << c.appended;
+    EXPECT_EQ(in.read(), -1);
+  }
+}
+
 TEST(FileStreams, MissingFileOrFolderIsNotFound) {
   testsupport::TempDir dir;
   EXPECT_THROW(FileInputStream(dir.file("missing")), FileNotFoundException);

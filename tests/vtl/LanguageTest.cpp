@@ -101,6 +101,10 @@ TEST(Directives, IfForeachSetAndMacros) {
       {"#macro(m $a)[$a]#end#m($name)#m('x') #m(1 2)|#m()|", "[Joe][x] ||"},
       {"#macro(inc $v)#set($v = 2)#end#set($c = 1)#inc($c)$c", "2"},
       {"#macro(show $v)$v$v#end#set($c = 1)#show(\"$c #set($c = $c + 1)\")", "12"},
+      // Parameters bound to values are the macro's own: setting one from
+      // another copies, and neither reaches the caller.
+      {"#macro(cp $a $b $c)#set($a = 'x')#set($b = $a)#set($c = $b)$a$b$c#end#cp(1 2 3)$a", "xxx$a"},
+      {"#macro(tw $a)#set($a = $a + 1)#set($a = $a + 1)$a#end#tw(1)#set($k = 5)#tw($k)$k", "377"},
       // Before its definition the name alone is a call; "()" stays text.
       {"#m2()#macro(m2)x#end#m2()", "x()x"},
       {"#m3('a')|#macro(m3 $v)<$v>#end#m3('b')|#nomacro()", "('a')|<b>|#nomacro()"},
@@ -111,6 +115,9 @@ TEST(Directives, IfForeachSetAndMacros) {
       {"#macro(down $n)$n#if($n > 0)#set($k = $n - 1)#down($k)#end#end#down(3)", "3210"},
       {"#macro(outer)[#inner('x')]#end#macro(inner $v)$v$v#end#outer()", "[xx]"},
       {"#macro(body)#later($name $name)#end#body()", "#later($name $name)"},
+      // A call in a body whose arguments do not parse is text, also inside
+      // another call's argument.
+      {"#macro(outer)#later(\"#inner(1 ]\" 2)#end#macro(later $a $b)<$a|$b>#end#outer()", "<#inner(1 ]|2>"},
       // A null argument shows as the caller wrote it.
       {"#macro(show $v)[$v|$v.length()|${v}|$!v]#end#show($nothing)#show($nothing.x)",
        "[$nothing|$nothing.length()|${nothing}|][$nothing.x|$nothing.x.length()|${nothing.x}|]"},
@@ -141,6 +148,20 @@ TEST(Expressions, IntegersTruthAndEquality) {
       {"#set($x = !5)$x #set($y = 5 && true)$y #set($z = 'a' || $t)$z", "truefalsetrue"},
       {"#if($items == ['a', 'b', 'c'])A#end", "A"},
       {"#if($n >= 5 && $n <= 5 && !($n > 5) && !($n < 5))A#end", "A"},
+  });
+}
+
+TEST(Expressions, OperatorsBindByLevelInAnyOrder) {
+  expectAll({
+      // Tighter after looser, looser after tighter, and back again.
+      {"#set($x = 1 + 2 * 3 - 4 / 2 % 3 + 10)$x", "15"},
+      {"#set($x = 2 * 3 + 4 * 5 - 6 * 1)$x", "20"},
+      {"#set($x = 20 - 2 * 3 * 2 - 1)$x", "7"},
+      {"#if(1 + 2 * 3 == 7 && 2 < 3 || false)A#end #if(false || 1 < 2 == true)B#end", "A B"},
+      {"#if(1 + 1 == 2 == true)A#end #if(2 * 2 <= 4 && 3 >= 3 * 1 && $n > 4)B#end", "A B"},
+      {"#if($n == 5 || $n == 6 && false)A#end #if(($n == 5 || $n == 6) && false)B#end", "A "},
+      {"#set($x = $n - -1)$x|#set($x = 3 * -2)$x|#set($x = 8 - 2 - 1 * 3)$x", "6|-6|3"},
+      {"#if($n<6&&$n>4)A#end#if($n!=5||$n>=5)B#end#if(!$f&&$t)C#end", "ABC"},
   });
 }
 
