@@ -91,9 +91,9 @@ class Parser {
   size_t pos_ = 0;
   size_t end_ = 0;
   int depth_ = 0;
-  bool singleLine_ = false;
-  int macroBodies_ = 0;  // macro definitions being parsed
-  std::vector<MacroCallNode*> forwardUses_;  // "#name" of no macro known yet  // line breaks end directive arguments with an error
+  bool singleLine_ = false;  // line breaks end directive arguments with an error
+  int macroBodies_ = 0;      // macro definitions being parsed
+  std::vector<MacroCallNode*> forwardUses_;  // "#name" of no macro known yet
   TextNode* lastText_ = nullptr;  // the text node emitText made last
   // Variable names, numbered in order of appearance, and an open-addressing
   // index over them by hash (0 is a free slot, otherwise symbol + 1).
