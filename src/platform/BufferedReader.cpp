@@ -52,19 +52,25 @@ bool BufferedReader::fill() {
 }
 
 std::optional<std::string> BufferedReader::readLine() {
-  if (!fill()) return std::nullopt;
   std::string line;
+  if (!readLine(line)) return std::nullopt;
+  return line;
+}
+
+bool BufferedReader::readLine(std::string& line) {
+  line.clear();
+  if (!fill()) return false;
   for (;;) {
     const size_t end = findLineEnd(buffer_, position_);
     if (end < buffer_.size()) {
       line.append(buffer_, position_, end - position_);
       skipLineFeed_ = buffer_[end] == '\r';
       position_ = end + 1;
-      return line;
+      return true;
     }
     line.append(buffer_, position_, std::string::npos);
     position_ = buffer_.size();
-    if (!fill()) return line;
+    if (!fill()) return true;
   }
 }
 

@@ -17,6 +17,9 @@ class BufferedReader : public Reader {
 
   // The next line, or nothing at the end of the text.
   std::optional<std::string> readLine();
+  // The same into line, whose storage is reused from call to call; false
+  // (line emptied) at the end of the text.
+  bool readLine(std::string& line);
 
   int read(std::string& out) override;
   void close() override;

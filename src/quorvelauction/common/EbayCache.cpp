@@ -49,24 +49,41 @@ class LineReader {
   }
 
   // The next line, or false at the end of the text.
-  bool next(std::string& line) {
-    std::optional<std::string> read = reader_.readLine();
-    if (!read) return false;
-    line = std::move(*read);
-    return true;
-  }
+  bool next(std::string& line) { return reader_.readLine(line); }
 
  private:
   platform::BufferedReader reader_;
 };
 
-std::vector<std::string> splitAtTab(const std::string& line) { return Strings::split(line, "\t"); }
+// The text without the characters up to U+0020 at either end, as
+// Strings::trim cuts it, but without a copy.
+std::string_view trimmed(std::string_view text) {
+  size_t begin = 0;
+  size_t end = text.size();
+  while (begin < end && static_cast<unsigned char>(text[begin]) <= 0x20) ++begin;
+  while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 0x20) --end;
+  return text.substr(begin, end - begin);
+}
 
-const std::string& field(const std::vector<std::string>& fields, size_t index,
-                         const std::string& line) {
+// The fields of line as Strings::split(line, "\t") cuts them (trailing
+// empty fields dropped, a line without a TAB whole), as views into line.
+// fields is reused from line to line, so the lines cost no allocation.
+void splitAtTab(std::string_view line, std::vector<std::string_view>& fields) {
+  fields.clear();
+  size_t start = 0;
+  for (size_t tab; (tab = line.find('\t', start)) != std::string_view::npos; start = tab + 1) {
+    fields.push_back(line.substr(start, tab - start));
+  }
+  fields.push_back(line.substr(start));
+  if (fields.size() == 1) return;
+  while (!fields.empty() && fields.back().empty()) fields.pop_back();
+}
+
+std::string_view field(const std::vector<std::string_view>& fields, size_t index,
+                       std::string_view line) {
   if (index >= fields.size()) {
     throw platform::IndexOutOfBoundsException("no field " + std::to_string(index) + " in line: " +
-                                              line);
+                                              std::string(line));
   }
   return fields[index];
 }
@@ -126,17 +143,19 @@ void EbayCache::readCategories(const std::string& path) {
 
   // The head ends at the first empty line.
   while (reader.next(line)) {
-    if (Strings::trim(line).empty()) break;
+    if (trimmed(line).empty()) break;
   }
+  std::vector<std::string_view> fields;
   while (reader.next(line)) {
-    std::string trimmed = Strings::trim(line);
-    if (!trimmed.empty()) readCategoryLine(trimmed, defaults);
+    std::string_view text = trimmed(line);
+    if (!text.empty()) readCategoryLine(text, defaults, fields);
   }
   println(std::to_string(categories.size()) + " categories loaded");
 }
 
-void EbayCache::readCategoryLine(const std::string& line, const Category& defaults) {
-  std::vector<std::string> fields = splitAtTab(line);
+void EbayCache::readCategoryLine(std::string_view line, const Category& defaults,
+                                 std::vector<std::string_view>& fields) {
+  splitAtTab(line, fields);
   int32_t id = Integers::parseInt(fields[0]);
   if (excluded_.count(id)) return;
   int32_t parentId = Integers::parseInt(field(fields, 1, line));
@@ -152,24 +171,27 @@ void EbayCache::readCategoryLine(const std::string& line, const Category& defaul
   category->setOrpa(Integers::parseInt(field(fields, 4, line)));
   category->setOrra(Integers::parseInt(field(fields, 5, line)));
   category->setMinimumReservePrice(defaults.getMinimumReservePrice());
-  category->setName(ServiceSingeltons::encodeURL(field(fields, 3, line)));
+  category->setName(ServiceSingeltons::encodeURL(std::string(field(fields, 3, line))));
   parentCategories[parentId].push_back(category);
-  categories[id] = category;
+  // Ids mostly come in ascending order: the end is then the right place.
+  categories.insert_or_assign(categories.end(), id, category);
 }
 
 void EbayCache::readAttributes(const std::string& path) {
   LineReader reader(path);
   std::string line;
+  std::vector<std::string_view> fields;
   while (reader.next(line)) {
-    std::string trimmed = Strings::trim(line);
-    if (trimmed.empty()) continue;
+    std::string_view text = trimmed(line);
+    if (text.empty()) continue;
     try {
-      std::vector<std::string> fields = splitAtTab(trimmed);
+      splitAtTab(text, fields);
       int32_t setId = Integers::parseInt(fields[0]);
-      characteristicsSets[setId] = ServiceSingeltons::decodeURL(field(fields, 1, trimmed));
+      characteristicsSets[setId] =
+          ServiceSingeltons::decodeURL(std::string(field(fields, 1, text)));
     } catch (const std::exception& e) {
       platform::printStackTrace(e);
-      println("error in line: " + trimmed);
+      println("error in line: " + std::string(text));
     }
   }
 }
@@ -192,8 +214,11 @@ void EbayCache::applyOverrides() {
   std::vector<Category*> order;
   order.reserve(categories.size());
   std::unordered_set<const Category*> seen;
+  seen.reserve(categories.size());
+  std::vector<Category*> pending;
   auto walk = [&](Category* top) {
-    std::vector<Category*> pending{top};
+    if (seen.count(top)) return;
+    pending.push_back(top);
     while (!pending.empty()) {
       Category* category = pending.back();
       pending.pop_back();

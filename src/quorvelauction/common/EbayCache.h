@@ -6,8 +6,10 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #include "quorvelauction/common/Category.h"
 #include "xml/Element.h"
@@ -59,7 +61,9 @@ class EbayCache {
  private:
   void readExclusions(const std::string& path);
   void readCategories(const std::string& path);
-  void readCategoryLine(const std::string& line, const Category& defaults);
+  // fields is scratch space for the line's fields.
+  void readCategoryLine(std::string_view line, const Category& defaults,
+                        std::vector<std::string_view>& fields);
   void readCharacteristicsSetMapping(const std::string& path);
   void readAttributes(const std::string& path);
   void link();
