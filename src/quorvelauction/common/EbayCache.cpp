@@ -213,26 +213,33 @@ void EbayCache::link() {
 void EbayCache::applyOverrides() {
   std::vector<Category*> order;
   order.reserve(categories.size());
-  std::unordered_set<const Category*> seen;
-  seen.reserve(categories.size());
   std::vector<Category*> pending;
-  auto walk = [&](Category* top) {
-    if (seen.count(top)) return;
+  // Adds the subtree of top, depth first in list order, leaving out what
+  // seen holds (when given) and adding the rest to it.
+  auto walk = [&](Category* top, std::unordered_set<const Category*>* seen) {
     pending.push_back(top);
     while (!pending.empty()) {
       Category* category = pending.back();
       pending.pop_back();
-      if (!seen.insert(category).second) continue;
+      if (seen && !seen->insert(category).second) continue;
       order.push_back(category);
       const CategoryList& children = category->getChildren();
       for (auto it = children.rbegin(); it != children.rend(); ++it) pending.push_back(*it);
     }
   };
+  // link() gave each category to its parent alone, so below the tops the
+  // children lists form trees: no category is met twice and no visited set
+  // is needed.
   for (const auto& [id, category] : categories) {
     int32_t parentId = category->getParentId();
-    if (parentId < 0 || !categories.count(parentId)) walk(category);
+    if (parentId < 0 || !categories.count(parentId)) walk(category, nullptr);
   }
-  for (const auto& [id, category] : categories) walk(category);
+  if (order.size() < categories.size()) {
+    std::unordered_set<const Category*> seen(order.begin(), order.end());
+    for (const auto& [id, category] : categories) {
+      if (!seen.count(category)) walk(category, &seen);
+    }
+  }
 
   for (Category* category : order) {
     if (category->getOrpa() == 1) {
