@@ -1,5 +1,6 @@
 #include "quorvelauction/common/EbayCache.h"
 
+#include <algorithm>
 #include <string_view>
 #include <vector>
 
@@ -98,14 +99,22 @@ EbayCache::EbayCache(int32_t siteId, const std::string& folder) {
   const std::string siteFolder = folder + "WEB-INF/" + std::to_string(siteId);
   readExclusions(siteFolder + "/config/category-exclude.txt");
   readCategories(siteFolder + "/ebay-cache/categories.txt");
-  readCharacteristicsSetMapping(siteFolder + "/ebay-cache/getcategory2cs.xml");
+  // The table stays as it is from here up to the re-rooting.
+  const CategoryArray byId(categories.begin(), categories.end());
+  readCharacteristicsSetMapping(siteFolder + "/ebay-cache/getcategory2cs.xml", byId);
   readAttributes(siteFolder + "/ebay-cache/attributes.txt");
-  link();
-  applyOverrides();
-  readFeatures(siteFolder + "/ebay-cache/GetCategoryFeatures.xml");
+  link(byId);
+  applyOverrides(byId);
+  readFeatures(siteFolder + "/ebay-cache/GetCategoryFeatures.xml", byId);
   reRoot(siteId);
   readShippingServices(GlobalConfig::getPath() + "WEB-INF/" + std::to_string(siteId) +
                        "/ebay-cache/ShippingServiceDetails.xml");
+}
+
+Category* EbayCache::find(const CategoryArray& byId, int32_t id) {
+  auto found = std::lower_bound(byId.begin(), byId.end(), id,
+                                [](const auto& entry, int32_t key) { return entry.first < key; });
+  return found != byId.end() && found->first == id ? found->second : nullptr;
 }
 
 void EbayCache::readExclusions(const std::string& path) {
@@ -196,13 +205,13 @@ void EbayCache::readAttributes(const std::string& path) {
   }
 }
 
-void EbayCache::link() {
-  for (const auto& [id, category] : categories) {
+void EbayCache::link(const CategoryArray& byId) {
+  for (const auto& [id, category] : byId) {
     if (category->getParentId() < 0) continue;
-    auto parent = categories.find(category->getParentId());
-    if (parent == categories.end()) continue;
-    parent->second->setLeaf(0);
-    parent->second->addChild(category);
+    Category* parent = find(byId, category->getParentId());
+    if (!parent) continue;
+    parent->setLeaf(0);
+    parent->addChild(category);
   }
 }
 
@@ -210,7 +219,7 @@ void EbayCache::link() {
 // below another one inverts the value the upper one left, as "inverts its
 // inherited flag" means. Categories on a parent loop are not below any top
 // and follow afterwards in id order.
-void EbayCache::applyOverrides() {
+void EbayCache::applyOverrides(const CategoryArray& byId) {
   std::vector<Category*> order;
   order.reserve(categories.size());
   std::vector<Category*> pending;
@@ -230,13 +239,13 @@ void EbayCache::applyOverrides() {
   // link() gave each category to its parent alone, so below the tops the
   // children lists form trees: no category is met twice and no visited set
   // is needed.
-  for (const auto& [id, category] : categories) {
+  for (const auto& [id, category] : byId) {
     int32_t parentId = category->getParentId();
-    if (parentId < 0 || !categories.count(parentId)) walk(category, nullptr);
+    if (parentId < 0 || !find(byId, parentId)) walk(category, nullptr);
   }
-  if (order.size() < categories.size()) {
+  if (order.size() < byId.size()) {
     std::unordered_set<const Category*> seen(order.begin(), order.end());
-    for (const auto& [id, category] : categories) {
+    for (const auto& [id, category] : byId) {
       if (!seen.count(category)) walk(category, &seen);
     }
   }
@@ -359,38 +368,39 @@ int32_t childNumber(const xml::Element& parent, std::string_view name) {
 
 }  // namespace
 
-void EbayCache::readCharacteristicsSetMapping(const std::string& path) {
+void EbayCache::readCharacteristicsSetMapping(const std::string& path,
+                                              const CategoryArray& byId) {
   xml::Element root = rootOf(path);
   xml::Element siteWide = child(root, "SiteWideCharacteristicSets");
   for (const xml::Element& set : siteWide.elements("CharacteristicsSet")) {
     std::string setId = child(set, "AttributeSetID").getText();
     if (setId == kConditionSetId) {
       for (const xml::Element& exclude : siteWide.elements("ExcludeCategoryID")) {
-        auto found = categories.find(Integers::parseInt(exclude.getText()));
-        if (found != categories.end()) found->second->setConditionExcluded(true);
+        Category* found = find(byId, Integers::parseInt(exclude.getText()));
+        if (found) found->setConditionExcluded(true);
       }
     } else if (setId == kReturnPolicySetId) {
       for (const xml::Element& exclude : set.elements("ExcludeCategoryID")) {
-        auto found = categories.find(Integers::parseInt(exclude.getText()));
-        if (found != categories.end()) found->second->setReturnPolicyExcluded(true);
+        Category* found = find(byId, Integers::parseInt(exclude.getText()));
+        if (found) found->setReturnPolicyExcluded(true);
       }
     }
   }
   for (const xml::Element& mapped : child(root, "MappedCategoryArray").elements("Category")) {
-    auto found = categories.find(childNumber(mapped, "CategoryID"));
-    if (found == categories.end()) continue;
-    found->second->setCsId(childNumber(child(mapped, "CharacteristicsSets"), "AttributeSetID"));
+    Category* found = find(byId, childNumber(mapped, "CategoryID"));
+    if (!found) continue;
+    found->setCsId(childNumber(child(mapped, "CharacteristicsSets"), "AttributeSetID"));
   }
 }
 
-void EbayCache::readFeatures(const std::string& path) {
+void EbayCache::readFeatures(const std::string& path, const CategoryArray& byId) {
   for (const xml::Element& feature : rootOf(path).elements("Category")) {
     xml::Element price = feature.element("MinimumReservePrice");
     if (!price) continue;
-    auto found = categories.find(childNumber(feature, "CategoryID"));
-    if (found == categories.end()) continue;
-    found->second->setMinimumReservePriceRecursive(price.getText());
-    found->second->setReservePriceAllowedRecursive(true);
+    Category* found = find(byId, childNumber(feature, "CategoryID"));
+    if (!found) continue;
+    found->setMinimumReservePriceRecursive(price.getText());
+    found->setReservePriceAllowedRecursive(true);
   }
 }
 
