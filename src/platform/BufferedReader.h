@@ -27,11 +27,15 @@ class BufferedReader : public Reader {
  private:
   // Makes text available at position_; false at the end.
   bool fill();
+  // The first "\n" or "\r" in the buffer from position_ on, or its size.
+  size_t findLineEnd();
 
   ReaderPtr owned_;
   Reader* in_;
   std::string buffer_;
   size_t position_ = 0;
+  size_t returnAt_ = 0;        // the next "\r" from position_ on, or the buffer's size
+  bool returnKnown_ = false;   // returnAt_ is for the text in the buffer
   bool skipLineFeed_ = false;  // the last line ended with "\r"
   bool ended_ = false;
 };
