@@ -1,36 +1,8 @@
 #include "platform/BufferedReader.h"
 
-#include <cstdint>
 #include <cstring>
 
 namespace platform {
-namespace {
-
-constexpr uint64_t kOnes = 0x0101010101010101ull;
-constexpr uint64_t kHighs = 0x8080808080808080ull;
-
-// Whether any byte of the word equals the byte repeated in pattern.
-bool hasByte(uint64_t word, uint64_t pattern) {
-  const uint64_t x = word ^ pattern;
-  return ((x - kOnes) & ~x & kHighs) != 0;
-}
-
-// The first "\n" or "\r" at or after from, or text.size(): eight bytes at
-// a time while a word holds neither.
-size_t findLineEnd(const std::string& text, size_t from) {
-  const char* data = text.data();
-  const size_t size = text.size();
-  size_t i = from;
-  for (; i + 8 <= size; i += 8) {
-    uint64_t word;
-    std::memcpy(&word, data + i, 8);
-    if (hasByte(word, '\n' * kOnes) || hasByte(word, '\r' * kOnes)) break;
-  }
-  while (i < size && data[i] != '\n' && data[i] != '\r') ++i;
-  return i;
-}
-
-}  // namespace
 
 BufferedReader::BufferedReader(ReaderPtr in) : owned_(std::move(in)), in_(owned_.get()) {}
 
@@ -47,25 +19,48 @@ bool BufferedReader::fill() {
     if (ended_) return false;
     buffer_.clear();
     position_ = 0;
+    returnKnown_ = false;
     if (in_->read(buffer_) < 0) ended_ = true;
   }
 }
 
 std::optional<std::string> BufferedReader::readLine() {
-  if (!fill()) return std::nullopt;
   std::string line;
+  if (!readLine(line)) return std::nullopt;
+  return line;
+}
+
+bool BufferedReader::readLine(std::string& line) {
+  line.clear();
+  if (!fill()) return false;
   for (;;) {
-    const size_t end = findLineEnd(buffer_, position_);
+    const size_t end = findLineEnd();
     if (end < buffer_.size()) {
       line.append(buffer_, position_, end - position_);
       skipLineFeed_ = buffer_[end] == '\r';
       position_ = end + 1;
-      return line;
+      return true;
     }
     line.append(buffer_, position_, std::string::npos);
     position_ = buffer_.size();
-    if (!fill()) return line;
+    if (!fill()) return true;
   }
+}
+
+// Text is searched by memchr, which is fast, but for one byte: the next
+// "\r" is looked for once and remembered until it is passed, and each line
+// is a search for "\n" up to it. A text without "\r" thus costs one extra
+// search per buffer.
+size_t BufferedReader::findLineEnd() {
+  const char* data = buffer_.data();
+  const size_t size = buffer_.size();
+  if (!returnKnown_ || returnAt_ < position_) {
+    const void* found = std::memchr(data + position_, '\r', size - position_);
+    returnAt_ = found ? static_cast<size_t>(static_cast<const char*>(found) - data) : size;
+    returnKnown_ = true;
+  }
+  const void* found = std::memchr(data + position_, '\n', returnAt_ - position_);
+  return found ? static_cast<size_t>(static_cast<const char*>(found) - data) : returnAt_;
 }
 
 int BufferedReader::read(std::string& out) {

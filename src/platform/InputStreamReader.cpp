@@ -16,15 +16,15 @@ InputStreamReader::InputStreamReader(InputStream& in, std::string_view charsetNa
 
 int InputStreamReader::read(std::string& out) {
   size_t before = out.size();
-  char buffer[8192];
+  if (!piece_ && !ended_) piece_ = std::make_unique_for_overwrite<char[]>(kPieceSize);
   // A piece may end inside a character: keep reading until text comes out.
   while (!ended_ && out.size() == before) {
-    int n = in_->read(buffer, 0, sizeof buffer);
+    int n = in_->read(piece_.get(), 0, kPieceSize);
     if (n < 0) {
       ended_ = true;
       decoder_.decode({}, true, out);
     } else {
-      decoder_.decode(std::string_view(buffer, n), false, out);
+      decoder_.decode(std::string_view(piece_.get(), n), false, out);
     }
   }
   size_t added = out.size() - before;

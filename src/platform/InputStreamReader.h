@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string_view>
 
 #include "platform/Charset.h"
@@ -23,9 +24,14 @@ class InputStreamReader : public Reader {
   void close() override;
 
  private:
+  // Bytes taken from the stream per call: large, since each call on a file
+  // is a system call, whose cost outweighs the copy of the bytes.
+  static constexpr int kPieceSize = 64 * 1024;
+
   InputStreamPtr owned_;
   InputStream* in_;
   Charset::Decoder decoder_;
+  std::unique_ptr<char[]> piece_;  // made at the first read
   bool ended_ = false;
 };
 

@@ -3,6 +3,7 @@
 #include <unicode/utf16.h>
 #include <unicode/utf8.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "platform/Date.h"
@@ -31,14 +32,24 @@ class Properties::LineReader {
     c = buffer_[position_++];
     return true;
   }
-  // Takes the ordinary characters that follow in the buffer (up to a
-  // backslash or line end) in one piece.
+  // Takes the ordinary characters and escape pairs (a backslash and the
+  // character after it) that follow in the buffer in one piece, up to a
+  // line end or a backslash whose pair is not wholly in the buffer or would
+  // end the line: those the character loop decides. Called only where no
+  // backslash is pending.
   void takeRun(std::u16string* line, bool& precedingBackslash) {
+    const size_t size = buffer_.size();
+    const char16_t* units = buffer_.data();
     size_t end = position_;
-    while (end < buffer_.size()) {
-      char16_t c = buffer_[end];
-      if (c == '\\' || c == '\n' || c == '\r') break;
-      ++end;
+    while (end < size) {
+      char16_t c = units[end];
+      if (c == '\n' || c == '\r') break;
+      if (c == '\\') {
+        if (end + 1 >= size || units[end + 1] == '\n' || units[end + 1] == '\r') break;
+        end += 2;
+      } else {
+        ++end;
+      }
     }
     if (end == position_) return;
     if (line) line->append(buffer_, position_, end - position_);
@@ -146,13 +157,22 @@ int hexValue(char16_t c) {
   return -1;
 }
 
-// Appends UTF-16 code units as UTF-8, pairing surrogates; an unpaired one
-// becomes "?", as the platform's encoder writes it.
+// Writes UTF-16 code units as UTF-8, pairing surrogates; an unpaired one
+// becomes "?", as the platform's encoder writes it. Writes through a
+// pointer into text sized ahead and cut to length by finish(): a check of
+// the room per piece instead of per byte.
 class Utf8Builder {
  public:
+  // units is how many code units are expected; more only cost a regrowth.
+  explicit Utf8Builder(size_t units) : out_(units + kMostPerUnit, '\0') {
+    next_ = out_.data();
+    end_ = next_ + out_.size();
+  }
+
   void add(char16_t c) {
+    makeRoom(kMostPerUnit);
     if (c < 0x80 && !high_) {
-      out_.push_back(static_cast<char>(c));
+      *next_++ = static_cast<char>(c);
       return;
     }
     if (high_) {
@@ -162,56 +182,70 @@ class Utf8Builder {
         appendCodePoint(U16_GET_SUPPLEMENTARY(high, c));
         return;
       }
-      out_.push_back('?');
+      *next_++ = '?';
     }
     if (U16_IS_LEAD(c)) {
       high_ = c;
     } else if (U16_IS_TRAIL(c)) {
-      out_.push_back('?');
+      *next_++ = '?';
     } else {
       appendCodePoint(c);
     }
   }
-  // Appends code units below 0x80 that follow no unpaired high surrogate.
-  bool addAscii(std::u16string_view run) {
-    if (high_) return false;
-    const size_t at = out_.size();
-    out_.resize(at + run.size());
-    char* bytes = out_.data() + at;
-    for (size_t i = 0; i < run.size(); ++i) bytes[i] = static_cast<char>(run[i]);
-    return true;
+  // Adds the code units of in from at on while they are below 0x80 and not
+  // "\\", there is room for them and no unpaired high surrogate waits;
+  // returns the index of the first unit not added.
+  size_t addAscii(std::u16string_view in, size_t at) {
+    if (high_) return at;
+    char* next = next_;
+    const size_t room = static_cast<size_t>(end_ - next);
+    const size_t end = at + std::min(room, in.size() - at);
+    const char16_t* units = in.data();
+    while (at < end && units[at] < 0x80 && units[at] != '\\') *next++ = static_cast<char>(units[at++]);
+    next_ = next;
+    return at;
   }
   std::string finish() {
-    if (high_) out_.push_back('?');
+    makeRoom(1);
+    if (high_) *next_++ = '?';
     high_ = 0;
+    out_.resize(static_cast<size_t>(next_ - out_.data()));
     return std::move(out_);
   }
-  void reserve(size_t n) { out_.reserve(n); }
 
  private:
+  // A "?" and a code point, or a pair's four bytes.
+  static constexpr size_t kMostPerUnit = 4;
+
+  void makeRoom(size_t n) {
+    if (static_cast<size_t>(end_ - next_) < n) grow(n);
+  }
+  void grow(size_t n) {
+    const size_t used = static_cast<size_t>(next_ - out_.data());
+    out_.resize(std::max(out_.size() * 2, used + n));
+    next_ = out_.data() + used;
+    end_ = out_.data() + out_.size();
+  }
   void appendCodePoint(UChar32 c) {
-    uint8_t bytes[4];
+    auto* bytes = reinterpret_cast<uint8_t*>(next_);
     int32_t length = 0;
     U8_APPEND_UNSAFE(bytes, length, c);
-    out_.append(reinterpret_cast<const char*>(bytes), static_cast<size_t>(length));
+    next_ += length;
   }
 
   std::string out_;
+  char* next_;
+  char* end_;
   char16_t high_ = 0;
 };
 
 // Resolves the escapes of one key or value.
 std::string unescape(std::u16string_view in) {
-  Utf8Builder out;
-  out.reserve(in.size());
+  Utf8Builder out(in.size());
   size_t i = 0;
   while (i < in.size()) {
-    size_t run = i;
-    while (run < in.size() && in[run] < 0x80 && in[run] != '\\') ++run;
-    if (run - i > 1 && out.addAscii(in.substr(i, run - i))) {
-      i = run;
-      continue;
-    }
+    i = out.addAscii(in, i);
+    if (i >= in.size()) break;
     char16_t c = in[i++];
     if (c != '\\') {
       out.add(c);
@@ -230,10 +264,13 @@ std::string unescape(std::u16string_view in) {
       out.add(static_cast<char16_t>(value));
       continue;
     }
-    if (c == 't') c = '\t';
-    else if (c == 'r') c = '\r';
-    else if (c == 'n') c = '\n';
-    else if (c == 'f') c = '\f';
+    switch (c) {
+      case 't': c = '\t'; break;
+      case 'r': c = '\r'; break;
+      case 'n': c = '\n'; break;
+      case 'f': c = '\f'; break;
+      default: break;
+    }
     out.add(c);
   }
   return out.finish();
@@ -356,6 +393,16 @@ std::optional<std::string> Properties::setProperty(std::string_view key, std::st
   return std::nullopt;
 }
 
+void Properties::put(std::string key, std::string value) {
+  auto it = index_.find(key);
+  if (it != index_.end()) {
+    entries_[it->second].second = std::move(value);
+    return;
+  }
+  index_.emplace(key, entries_.size());
+  entries_.emplace_back(std::move(key), std::move(value));
+}
+
 std::optional<std::string> Properties::remove(std::string_view key) {
   auto it = index_.find(std::string(key));
   if (it == index_.end()) return std::nullopt;
@@ -410,9 +457,7 @@ void Properties::loadLines(LineReader& lines) {
       ++valueStart;
     }
     std::u16string_view view(line);
-    std::string key = unescape(view.substr(0, keyLength));
-    std::string value = unescape(view.substr(valueStart));
-    setProperty(key, value);
+    put(unescape(view.substr(0, keyLength)), unescape(view.substr(valueStart)));
   }
 }
 

@@ -48,6 +48,8 @@ class Properties {
  private:
   class LineReader;
   void loadLines(LineReader& lines);
+  // setProperty without copies of the texts.
+  void put(std::string key, std::string value);
 
   std::vector<std::pair<std::string, std::string>> entries_;
   std::unordered_map<std::string, size_t> index_;

@@ -262,3 +262,56 @@ TEST(Properties, EscapesCutBetweenReads) {
         << pad;
   }
 }
+
+// Raw bytes from 0x80 take two bytes of UTF-8 each, so the value outgrows
+// the room its escaped text promised; escapes and plain runs after that
+// still land in order.
+TEST(Properties, ValuesThatGrowWhenDecoded) {
+  const std::string wide(5000, '\xE4');
+  std::string wideUtf8;
+  for (int i = 0; i < 5000; ++i) wideUtf8 += "\xC3\xA4";
+  const struct {
+    std::string line;
+    std::string value;
+  } cases[] = {
+      {"k=" + wide, wideUtf8},
+      {"k=" + wide + "abc\\=d", wideUtf8 + "abc=d"},
+      {"k=" + wide + "\\uD83D\\uDE00" + std::string(3000, 'x'),
+       wideUtf8 + "\xF0\x9F\x98\x80" + std::string(3000, 'x')},
+      {"k=ab" + wide + "\\uD800", "ab" + wideUtf8 + "?"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(loadBytes(c.line).getProperty("k"), c.value) << c.line.substr(0, 40);
+  }
+}
+
+// Escape pairs are taken in bulk while both halves are in the piece read;
+// a pair cut between two pieces, or a backslash before a line end, reads as
+// it does whole.
+TEST(Properties, EscapePairsAtTheEndOfAPiece) {
+  const struct {
+    const char* tail;
+    const char* value;
+    const char* next;  // the value of key n, when the tail has a next line
+  } cases[] = {
+      {"\\=\\:x", "=:x", nullptr},
+      {"\\\\\\\\\nn=1", "\\\\", "1"},
+      {"\\\\\\\n  y\nn=2", "\\y", "2"},
+      {"\\\\\r\nn=3", "\\", "3"},
+      {"\\\r\n\\=z", "=z", nullptr},
+  };
+  for (size_t pad = 8185; pad < 8196; ++pad) {
+    const std::string head = "k=" + std::string(pad - 2, 'a');
+    for (const auto& c : cases) {
+      Properties properties = loadBytes(head + c.tail);
+      EXPECT_EQ(properties.getProperty("k"), std::string(pad - 2, 'a') + c.value)
+          << pad << " " << c.tail;
+      if (c.next) {
+        EXPECT_EQ(properties.getProperty("n"), c.next) << pad << " " << c.tail;
+      }
+    }
+    // A comment line's backslash neither escapes nor continues.
+    Properties comment = loadBytes("#" + std::string(pad - 1, 'c') + "\\\\\\\nk=v");
+    EXPECT_EQ(comment.getProperty("k"), "v") << pad;
+  }
+}

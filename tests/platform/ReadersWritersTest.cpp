@@ -55,9 +55,8 @@ TEST(BufferedReader, EveryLineEndAndPieceSize) {
   EXPECT_EQ(lines("\n\n", "utf-8", 1), (std::vector<std::string>{"", ""}));
 }
 
-// Line ends are looked for a word at a time: put them at every place of a
-// word, next to bytes that differ from them in one bit, and compare with
-// splitting byte by byte.
+// Put line ends at every place of a word, next to bytes that differ from
+// them in one bit, and compare with splitting byte by byte.
 TEST(BufferedReader, LineEndsAtEveryPlaceOfAWord) {
   const std::string fillers = "abc\x0B\x0C\x0E\x8A\x8D\x1A\x2D\xFF";
   for (size_t length = 0; length < 40; ++length) {
@@ -84,6 +83,39 @@ TEST(BufferedReader, LineEndsAtEveryPlaceOfAWord) {
         for (const std::string& piece : expected) want.push_back(Charset::forName("iso-8859-1").decode(piece));
         EXPECT_EQ(got, want) << "length " << length << " step " << step;
       }
+    }
+  }
+}
+
+// The next "\r" is remembered across lines that end in "\n" before it, and
+// the stream is read in large pieces: a line end or a character cut at a
+// piece's end (64 KiB) reads as it does whole. The reused line gives the
+// same lines and is empty at the end.
+TEST(BufferedReader, RememberedReturnsAndLargePieces) {
+  const std::string big(65535, 'a');
+  const struct {
+    std::string text;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {"a\nb\nc\rd\ne\r\nf", {"a", "b", "c", "d", "e", "f"}},
+      {"\r\r\n\n\rx", {"", "", "", "", "x"}},
+      {"a\nb\n" + std::string(100, 'c') + "\r", {"a", "b", std::string(100, 'c')}},
+      {big + "\r\nb", {big, "b"}},
+      {big + "\n\rb\r", {big, "", "b"}},
+      {big + "\xC3\xA4\nb", {big + "\xC3\xA4", "b"}},
+      {"x\r" + big + "\r\n", {"x", big}},
+  };
+  for (const auto& c : cases) {
+    for (int step : {1, 7, 8192, 70000}) {
+      if (step == 1 && c.text.size() > 1000) continue;
+      EXPECT_EQ(lines(c.text, "utf-8", step), c.lines) << step << " " << c.text.substr(0, 20);
+      BufferedReader reader(std::make_unique<InputStreamReader>(
+          std::make_unique<TrickleStream>(c.text, step), "utf-8"));
+      std::vector<std::string> reused;
+      std::string line = "stale";
+      while (reader.readLine(line)) reused.push_back(line);
+      EXPECT_EQ(reused, c.lines) << step << " " << c.text.substr(0, 20);
+      EXPECT_EQ(line, "");
     }
   }
 }

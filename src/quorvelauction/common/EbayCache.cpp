@@ -1,5 +1,6 @@
 #include "quorvelauction/common/EbayCache.h"
 
+#include <algorithm>
 #include <string_view>
 #include <vector>
 
@@ -49,24 +50,41 @@ class LineReader {
   }
 
   // The next line, or false at the end of the text.
-  bool next(std::string& line) {
-    std::optional<std::string> read = reader_.readLine();
-    if (!read) return false;
-    line = std::move(*read);
-    return true;
-  }
+  bool next(std::string& line) { return reader_.readLine(line); }
 
  private:
   platform::BufferedReader reader_;
 };
 
-std::vector<std::string> splitAtTab(const std::string& line) { return Strings::split(line, "\t"); }
+// The text without the characters up to U+0020 at either end, as
+// Strings::trim cuts it, but without a copy.
+std::string_view trimmed(std::string_view text) {
+  size_t begin = 0;
+  size_t end = text.size();
+  while (begin < end && static_cast<unsigned char>(text[begin]) <= 0x20) ++begin;
+  while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 0x20) --end;
+  return text.substr(begin, end - begin);
+}
 
-const std::string& field(const std::vector<std::string>& fields, size_t index,
-                         const std::string& line) {
+// The fields of line as Strings::split(line, "\t") cuts them (trailing
+// empty fields dropped, a line without a TAB whole), as views into line.
+// fields is reused from line to line, so the lines cost no allocation.
+void splitAtTab(std::string_view line, std::vector<std::string_view>& fields) {
+  fields.clear();
+  size_t start = 0;
+  for (size_t tab; (tab = line.find('\t', start)) != std::string_view::npos; start = tab + 1) {
+    fields.push_back(line.substr(start, tab - start));
+  }
+  fields.push_back(line.substr(start));
+  if (fields.size() == 1) return;
+  while (!fields.empty() && fields.back().empty()) fields.pop_back();
+}
+
+std::string_view field(const std::vector<std::string_view>& fields, size_t index,
+                       std::string_view line) {
   if (index >= fields.size()) {
     throw platform::IndexOutOfBoundsException("no field " + std::to_string(index) + " in line: " +
-                                              line);
+                                              std::string(line));
   }
   return fields[index];
 }
@@ -81,14 +99,22 @@ EbayCache::EbayCache(int32_t siteId, const std::string& folder) {
   const std::string siteFolder = folder + "WEB-INF/" + std::to_string(siteId);
   readExclusions(siteFolder + "/config/category-exclude.txt");
   readCategories(siteFolder + "/ebay-cache/categories.txt");
-  readCharacteristicsSetMapping(siteFolder + "/ebay-cache/getcategory2cs.xml");
+  // The table stays as it is from here up to the re-rooting.
+  const CategoryArray byId(categories.begin(), categories.end());
+  readCharacteristicsSetMapping(siteFolder + "/ebay-cache/getcategory2cs.xml", byId);
   readAttributes(siteFolder + "/ebay-cache/attributes.txt");
-  link();
-  applyOverrides();
-  readFeatures(siteFolder + "/ebay-cache/GetCategoryFeatures.xml");
+  link(byId);
+  applyOverrides(byId);
+  readFeatures(siteFolder + "/ebay-cache/GetCategoryFeatures.xml", byId);
   reRoot(siteId);
   readShippingServices(GlobalConfig::getPath() + "WEB-INF/" + std::to_string(siteId) +
                        "/ebay-cache/ShippingServiceDetails.xml");
+}
+
+Category* EbayCache::find(const CategoryArray& byId, int32_t id) {
+  auto found = std::lower_bound(byId.begin(), byId.end(), id,
+                                [](const auto& entry, int32_t key) { return entry.first < key; });
+  return found != byId.end() && found->first == id ? found->second : nullptr;
 }
 
 void EbayCache::readExclusions(const std::string& path) {
@@ -126,17 +152,19 @@ void EbayCache::readCategories(const std::string& path) {
 
   // The head ends at the first empty line.
   while (reader.next(line)) {
-    if (Strings::trim(line).empty()) break;
+    if (trimmed(line).empty()) break;
   }
+  std::vector<std::string_view> fields;
   while (reader.next(line)) {
-    std::string trimmed = Strings::trim(line);
-    if (!trimmed.empty()) readCategoryLine(trimmed, defaults);
+    std::string_view text = trimmed(line);
+    if (!text.empty()) readCategoryLine(text, defaults, fields);
   }
   println(std::to_string(categories.size()) + " categories loaded");
 }
 
-void EbayCache::readCategoryLine(const std::string& line, const Category& defaults) {
-  std::vector<std::string> fields = splitAtTab(line);
+void EbayCache::readCategoryLine(std::string_view line, const Category& defaults,
+                                 std::vector<std::string_view>& fields) {
+  splitAtTab(line, fields);
   int32_t id = Integers::parseInt(fields[0]);
   if (excluded_.count(id)) return;
   int32_t parentId = Integers::parseInt(field(fields, 1, line));
@@ -152,35 +180,38 @@ void EbayCache::readCategoryLine(const std::string& line, const Category& defaul
   category->setOrpa(Integers::parseInt(field(fields, 4, line)));
   category->setOrra(Integers::parseInt(field(fields, 5, line)));
   category->setMinimumReservePrice(defaults.getMinimumReservePrice());
-  category->setName(ServiceSingeltons::encodeURL(field(fields, 3, line)));
+  category->setName(ServiceSingeltons::encodeURL(std::string(field(fields, 3, line))));
   parentCategories[parentId].push_back(category);
-  categories[id] = category;
+  // Ids mostly come in ascending order: the end is then the right place.
+  categories.insert_or_assign(categories.end(), id, category);
 }
 
 void EbayCache::readAttributes(const std::string& path) {
   LineReader reader(path);
   std::string line;
+  std::vector<std::string_view> fields;
   while (reader.next(line)) {
-    std::string trimmed = Strings::trim(line);
-    if (trimmed.empty()) continue;
+    std::string_view text = trimmed(line);
+    if (text.empty()) continue;
     try {
-      std::vector<std::string> fields = splitAtTab(trimmed);
+      splitAtTab(text, fields);
       int32_t setId = Integers::parseInt(fields[0]);
-      characteristicsSets[setId] = ServiceSingeltons::decodeURL(field(fields, 1, trimmed));
+      characteristicsSets[setId] =
+          ServiceSingeltons::decodeURL(std::string(field(fields, 1, text)));
     } catch (const std::exception& e) {
       platform::printStackTrace(e);
-      println("error in line: " + trimmed);
+      println("error in line: " + std::string(text));
     }
   }
 }
 
-void EbayCache::link() {
-  for (const auto& [id, category] : categories) {
+void EbayCache::link(const CategoryArray& byId) {
+  for (const auto& [id, category] : byId) {
     if (category->getParentId() < 0) continue;
-    auto parent = categories.find(category->getParentId());
-    if (parent == categories.end()) continue;
-    parent->second->setLeaf(0);
-    parent->second->addChild(category);
+    Category* parent = find(byId, category->getParentId());
+    if (!parent) continue;
+    parent->setLeaf(0);
+    parent->addChild(category);
   }
 }
 
@@ -188,26 +219,36 @@ void EbayCache::link() {
 // below another one inverts the value the upper one left, as "inverts its
 // inherited flag" means. Categories on a parent loop are not below any top
 // and follow afterwards in id order.
-void EbayCache::applyOverrides() {
+void EbayCache::applyOverrides(const CategoryArray& byId) {
   std::vector<Category*> order;
   order.reserve(categories.size());
-  std::unordered_set<const Category*> seen;
-  auto walk = [&](Category* top) {
-    std::vector<Category*> pending{top};
+  std::vector<Category*> pending;
+  // Adds the subtree of top, depth first in list order, leaving out what
+  // seen holds (when given) and adding the rest to it.
+  auto walk = [&](Category* top, std::unordered_set<const Category*>* seen) {
+    pending.push_back(top);
     while (!pending.empty()) {
       Category* category = pending.back();
       pending.pop_back();
-      if (!seen.insert(category).second) continue;
+      if (seen && !seen->insert(category).second) continue;
       order.push_back(category);
       const CategoryList& children = category->getChildren();
       for (auto it = children.rbegin(); it != children.rend(); ++it) pending.push_back(*it);
     }
   };
-  for (const auto& [id, category] : categories) {
+  // link() gave each category to its parent alone, so below the tops the
+  // children lists form trees: no category is met twice and no visited set
+  // is needed.
+  for (const auto& [id, category] : byId) {
     int32_t parentId = category->getParentId();
-    if (parentId < 0 || !categories.count(parentId)) walk(category);
+    if (parentId < 0 || !find(byId, parentId)) walk(category, nullptr);
   }
-  for (const auto& [id, category] : categories) walk(category);
+  if (order.size() < byId.size()) {
+    std::unordered_set<const Category*> seen(order.begin(), order.end());
+    for (const auto& [id, category] : byId) {
+      if (!seen.count(category)) walk(category, &seen);
+    }
+  }
 
   for (Category* category : order) {
     if (category->getOrpa() == 1) {
@@ -327,38 +368,39 @@ int32_t childNumber(const xml::Element& parent, std::string_view name) {
 
 }  // namespace
 
-void EbayCache::readCharacteristicsSetMapping(const std::string& path) {
+void EbayCache::readCharacteristicsSetMapping(const std::string& path,
+                                              const CategoryArray& byId) {
   xml::Element root = rootOf(path);
   xml::Element siteWide = child(root, "SiteWideCharacteristicSets");
   for (const xml::Element& set : siteWide.elements("CharacteristicsSet")) {
     std::string setId = child(set, "AttributeSetID").getText();
     if (setId == kConditionSetId) {
       for (const xml::Element& exclude : siteWide.elements("ExcludeCategoryID")) {
-        auto found = categories.find(Integers::parseInt(exclude.getText()));
-        if (found != categories.end()) found->second->setConditionExcluded(true);
+        Category* found = find(byId, Integers::parseInt(exclude.getText()));
+        if (found) found->setConditionExcluded(true);
       }
     } else if (setId == kReturnPolicySetId) {
       for (const xml::Element& exclude : set.elements("ExcludeCategoryID")) {
-        auto found = categories.find(Integers::parseInt(exclude.getText()));
-        if (found != categories.end()) found->second->setReturnPolicyExcluded(true);
+        Category* found = find(byId, Integers::parseInt(exclude.getText()));
+        if (found) found->setReturnPolicyExcluded(true);
       }
     }
   }
   for (const xml::Element& mapped : child(root, "MappedCategoryArray").elements("Category")) {
-    auto found = categories.find(childNumber(mapped, "CategoryID"));
-    if (found == categories.end()) continue;
-    found->second->setCsId(childNumber(child(mapped, "CharacteristicsSets"), "AttributeSetID"));
+    Category* found = find(byId, childNumber(mapped, "CategoryID"));
+    if (!found) continue;
+    found->setCsId(childNumber(child(mapped, "CharacteristicsSets"), "AttributeSetID"));
   }
 }
 
-void EbayCache::readFeatures(const std::string& path) {
+void EbayCache::readFeatures(const std::string& path, const CategoryArray& byId) {
   for (const xml::Element& feature : rootOf(path).elements("Category")) {
     xml::Element price = feature.element("MinimumReservePrice");
     if (!price) continue;
-    auto found = categories.find(childNumber(feature, "CategoryID"));
-    if (found == categories.end()) continue;
-    found->second->setMinimumReservePriceRecursive(price.getText());
-    found->second->setReservePriceAllowedRecursive(true);
+    Category* found = find(byId, childNumber(feature, "CategoryID"));
+    if (!found) continue;
+    found->setMinimumReservePriceRecursive(price.getText());
+    found->setReservePriceAllowedRecursive(true);
   }
 }
 

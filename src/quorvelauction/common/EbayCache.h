@@ -6,8 +6,11 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
+#include <vector>
 
 #include "quorvelauction/common/Category.h"
 #include "xml/Element.h"
@@ -57,14 +60,22 @@ class EbayCache {
   std::set<std::string, Utf16Less> internationalShippingServices;
 
  private:
+  // The categories table as an array in id order. The build walks it and
+  // looks ids up in it many times, which an array does faster than the tree.
+  using CategoryArray = std::vector<std::pair<int32_t, Category*>>;
+  // The category of id in byId, or null.
+  static Category* find(const CategoryArray& byId, int32_t id);
+
   void readExclusions(const std::string& path);
   void readCategories(const std::string& path);
-  void readCategoryLine(const std::string& line, const Category& defaults);
-  void readCharacteristicsSetMapping(const std::string& path);
+  // fields is scratch space for the line's fields.
+  void readCategoryLine(std::string_view line, const Category& defaults,
+                        std::vector<std::string_view>& fields);
+  void readCharacteristicsSetMapping(const std::string& path, const CategoryArray& byId);
   void readAttributes(const std::string& path);
-  void link();
-  void applyOverrides();
-  void readFeatures(const std::string& path);
+  void link(const CategoryArray& byId);
+  void applyOverrides(const CategoryArray& byId);
+  void readFeatures(const std::string& path, const CategoryArray& byId);
   void reRoot(int32_t siteId);
   void readShippingServices(const std::string& path);
 

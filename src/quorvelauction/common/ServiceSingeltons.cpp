@@ -27,20 +27,22 @@ std::string ServiceSingeltons::encodeURL(const std::string& text) {
 std::string ServiceSingeltons::encodeURL(const std::string& text, const platform::Charset& charset) {
   static const char kHex[] = "0123456789ABCDEF";
   const std::string bytes = charset.encode(text);
-  std::string out;
-  out.reserve(bytes.size() + bytes.size() / 2);
+  // Sized for the worst case and cut to length after: no check per byte.
+  std::string out(bytes.size() * 3, '\0');
+  char* next = out.data();
   for (char ch : bytes) {
     auto c = static_cast<unsigned char>(ch);
     if (staysAsIs(c)) {
-      out.push_back(ch);
+      *next++ = ch;
     } else if (c == ' ') {
-      out.push_back('+');
+      *next++ = '+';
     } else {
-      out.push_back('%');
-      out.push_back(kHex[c >> 4]);
-      out.push_back(kHex[c & 0xF]);
+      *next++ = '%';
+      *next++ = kHex[c >> 4];
+      *next++ = kHex[c & 0xF];
     }
   }
+  out.resize(static_cast<size_t>(next - out.data()));
   return out;
 }
 
@@ -50,12 +52,13 @@ std::optional<std::string> ServiceSingeltons::encodeURL(const std::optional<std:
 }
 
 std::string ServiceSingeltons::decodeURL(const std::string& text) {
-  std::string bytes;
-  bytes.reserve(text.size());
+  // Never longer than the text: sized first and cut to length after.
+  std::string bytes(text.size(), '\0');
+  char* next = bytes.data();
   for (size_t i = 0; i < text.size(); ++i) {
     char c = text[i];
     if (c == '+') {
-      bytes.push_back(' ');
+      *next++ = ' ';
     } else if (c == '%') {
       if (i + 2 >= text.size()) throw platform::DecoderException("Invalid URL encoding: incomplete escape");
       int high = hexDigit(text[i + 1]);
@@ -64,12 +67,13 @@ std::string ServiceSingeltons::decodeURL(const std::string& text) {
         throw platform::DecoderException("Invalid URL encoding: not a valid digit (radix 16): " +
                                          std::string(1, high < 0 ? text[i + 1] : text[i + 2]));
       }
-      bytes.push_back(static_cast<char>(high * 16 + low));
+      *next++ = static_cast<char>(high * 16 + low);
       i += 2;
     } else {
-      bytes.push_back(c);
+      *next++ = c;
     }
   }
+  bytes.resize(static_cast<size_t>(next - bytes.data()));
   return platform::Charset::utf8().decode(bytes);
 }
 

@@ -140,7 +140,8 @@ std::string Server::Handler::addWidgetsDummy(const std::string& domain) {
           common::GlobalConfig::getPath() + "WEB-INF/" + domain + "/automatic/" + name + ".html");
       platform::BufferedReader reader(
           std::make_unique<platform::InputStreamReader>(std::move(in), platform::Charset::iso88591()));
-      while (auto line = reader.readLine()) result.append(*line).append("\n");
+      std::string line;
+      while (reader.readLine(line)) result.append(line).append("\n");
       reader.close();
     }
   } catch (const std::exception& e) {

@@ -35,8 +35,9 @@ std::vector<UpdateList::Entry> UpdateList::read(const std::string& path, bool ch
   platform::BufferedReader reader(std::make_unique<platform::InputStreamReader>(
       common::GlobalConfig::createFileInputStream(path), "utf-8"));
   std::vector<Entry> entries;
-  while (std::optional<std::string> line = reader.readLine()) {
-    std::string text = Strings::trim(*line);
+  std::string line;
+  while (reader.readLine(line)) {
+    std::string text = Strings::trim(line);
     if (text.empty()) continue;
     std::vector<std::string> fields = Strings::split(text, "*");
     if (fields.size() < 3) continue;

@@ -66,8 +66,9 @@ void CsvParser::readStream(platform::InputStream& in, const platform::Charset& c
   header.clear();
   rows.clear();
   bool first = true;
-  while (std::optional<std::string> line = reader.readLine()) {
-    const std::string trimmed = platform::Strings::trim(*line);
+  std::string line;
+  while (reader.readLine(line)) {
+    const std::string trimmed = platform::Strings::trim(line);
     if (trimmed.empty()) continue;
     if (first) {
       header = split(trimmed, separators);

@@ -239,6 +239,14 @@ TEST_F(EbayCacheTest, OverridesInvertTheInheritedFlags) {
        {{10, {true, true}}, {11, {false, false}}, {111, {false, false}}, {12, {true, true}}}},
       {"values other than 1 do nothing", "10\t10\t0\tA\t2\t-1\n11\t10\t0\tB\t0\t0\n",
        {{10, {false, false}}, {11, {false, false}}}},
+      {"a parent loop follows the trees, walked from its lowest id",
+       "10\t10\t0\tA\t1\t0\n11\t10\t0\tB\t0\t0\n30\t31\t0\tL\t1\t0\n31\t30\t0\tM\t1\t1\n"
+       "32\t31\t0\tN\t0\t1\n",
+       {{10, {true, false}},
+        {11, {true, false}},
+        {30, {false, true}},
+        {31, {false, true}},
+        {32, {false, false}}}},
   };
   for (const Case& c : cases) {
     SetUp();
