@@ -29,6 +29,11 @@ constexpr Table makeTable(bool attribute) {
 }
 
 constexpr Table kTextSpecial = makeTable(false);
+constexpr Table kNameEnd = [] {
+  Table t{};
+  t['\0'] = true;
+  return t;
+}();
 constexpr Table kAttributeSpecial = makeTable(true);
 
 void putEscape(OutputBuffer& out, char c) {
@@ -51,15 +56,33 @@ void appendEscaped(OutputBuffer& out, const char* p, const char* end, const Tabl
   out.put(run, end - run);
 }
 
-// The same over a NUL-terminated text, without measuring it first.
+// Copies a NUL-terminated text up to its first special character into room
+// taken a piece at a time, without measuring it first; returns where it
+// stopped. Names and values are short: a byte loop beats strlen and memcpy.
+const char* copyRunZ(OutputBuffer& out, const char* p, const Table& special) {
+  constexpr size_t kPiece = 64;
+  for (;;) {
+    char* start = out.room(kPiece);
+    char* stop = start + kPiece;
+    char* dst = start;
+    while (dst != stop && !special[static_cast<unsigned char>(*p)]) *dst++ = *p++;
+    out.advance(static_cast<size_t>(dst - start));
+    if (dst != stop) return p;
+  }
+}
+
+// appendEscaped over a NUL-terminated text.
 void appendEscapedZ(OutputBuffer& out, const char* p, const Table& special) {
   for (;;) {
-    const char* run = p;
-    while (!special[static_cast<unsigned char>(*p)]) ++p;
-    out.put(run, p - run);
+    p = copyRunZ(out, p, special);
     if (*p == '\0') return;
     putEscape(out, *p++);
   }
+}
+
+// A NUL-terminated name, which needs no escapes; returns it as a view.
+std::string_view appendNameZ(OutputBuffer& out, const char* name) {
+  return std::string_view(name, static_cast<size_t>(copyRunZ(out, name, kNameEnd) - name));
 }
 
 // "xmlns" or "xmlns:..." without measuring the name.
@@ -113,8 +136,8 @@ class Walk {
 
   void collectOuterBindings(pugi::xml_node start);
   // Writes the start tag of n, or the whole element when it has no content
-  // (false); fills frame for the end tag.
-  bool openTag(pugi::xml_node n, Frame& frame);
+  // (false); fills frame for the end tag and first with the first child.
+  bool openTag(pugi::xml_node n, Frame& frame, pugi::xml_node& first);
   void ensureDeclared(std::string_view prefix);
   void attribute(std::string_view name, std::string_view value);
   void attribute(const char* name, const char* value);
@@ -156,7 +179,7 @@ void Walk::attribute(std::string_view name, std::string_view value) {
 
 void Walk::attribute(const char* name, const char* value) {
   out_.put(' ');
-  out_.putZ(name);
+  appendNameZ(out_, name);
   out_.put("=\"", 2);
   appendEscapedZ(out_, value, kAttributeSpecial);
   out_.put('"');
@@ -178,13 +201,11 @@ void Walk::ensureDeclared(std::string_view prefix) {
 
 // The attributes are fetched once: declarations are written first, then the
 // inherited ones the names need, then the others.
-bool Walk::openTag(pugi::xml_node n, Frame& frame) {
-  const char* tag = n.name();
+bool Walk::openTag(pugi::xml_node n, Frame& frame, pugi::xml_node& first) {
   frame.element = n;
-  frame.name = tag;
   frame.nsMark = written_.size();
   out_.put('<');
-  out_.put(frame.name);
+  frame.name = appendNameZ(out_, n.name());
   bool tracking = !outer_.empty();
   bool declarations = false;
   attributes_.clear();
@@ -208,7 +229,8 @@ bool Walk::openTag(pugi::xml_node n, Frame& frame) {
   for (const NameValue& a : attributes_) {
     if (!declarations || !isDeclarationZ(a.first)) attribute(a.first, a.second);
   }
-  if (!n.first_child()) {
+  first = n.first_child();
+  if (!first) {
     out_.put("/>", 2);
     written_.resize(frame.nsMark);
     return false;
@@ -275,10 +297,10 @@ void Walk::leaf(pugi::xml_node n) {
 void Walk::element(pugi::xml_node start, int level) {
   collectOuterBindings(start);
   Frame frame;
-  if (!openTag(start, frame)) return;
+  pugi::xml_node cur;
+  if (!openTag(start, frame, cur)) return;
   frame.block = isBlock(start);
   frames_.push_back(frame);
-  pugi::xml_node cur = start.first_child();
   while (!frames_.empty()) {
     int childLevel = level + static_cast<int>(frames_.size());
     Frame& top = frames_.back();
@@ -314,10 +336,10 @@ void Walk::element(pugi::xml_node start, int level) {
         break;
       case pugi::node_element:
         if (block) newline(childLevel);
-        if (openTag(cur, frame)) {
+        if (pugi::xml_node first; openTag(cur, frame, first)) {
           frame.block = isBlock(cur);
           frames_.push_back(frame);
-          cur = cur.first_child();
+          cur = first;
         } else {
           cur = cur.next_sibling();
         }
