@@ -2,19 +2,20 @@
 
 #include <cstddef>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace xml::detail {
 
-// Appends text to the end of a string through a plain pointer. Room is made
-// in large steps, so that appending a character or a short name costs a few
-// stores rather than a library call. Until the buffer is destroyed, the
-// string holds unwritten room past the text; the destructor cuts it off.
+// Collects text for the end of a string through a plain pointer, so that
+// appending a character or a short name costs a few stores rather than a
+// library call. The text is kept in pieces of growing size and goes to the
+// string in one copy when finish() is called; without it, nothing does.
 class OutputBuffer {
  public:
-  explicit OutputBuffer(std::string& out);
-  ~OutputBuffer();
+  explicit OutputBuffer(std::string& out) : out_(out) {}
   OutputBuffer(const OutputBuffer&) = delete;
   OutputBuffer& operator=(const OutputBuffer&) = delete;
 
@@ -35,12 +36,21 @@ class OutputBuffer {
   // A NUL-terminated text.
   void putZ(const char* text) { put(text, std::strlen(text)); }
 
+  // Appends everything written to the string.
+  void finish();
+
  private:
+  struct Piece {
+    std::unique_ptr<char[]> bytes;
+    size_t length;  // written
+  };
+
   void grow(size_t n);
 
   std::string& out_;
-  char* next_;  // where the next character goes
-  char* end_;   // end of the room
+  std::vector<Piece> pieces_;  // the last one is being written
+  char* next_ = nullptr;       // where the next character goes
+  char* end_ = nullptr;        // end of the last piece
 };
 
 }  // namespace xml::detail

@@ -357,6 +357,7 @@ void XMLWriter::write(const Element& element, std::string& out) const {
   pugi::xml_node node = element.node();
   OutputBuffer buffer(out);
   Walk(format_, buffer).element(node, 0);
+  buffer.finish();
 }
 
 void XMLWriter::write(const Document& document, std::string& out) const {
@@ -377,6 +378,7 @@ void XMLWriter::write(const Document& document, std::string& out) const {
     }
     if (format_.newlines) buffer.put(format_.lineSeparator);
   }
+  buffer.finish();
 }
 
 std::string XMLWriter::toString(const Element& element) const {
