@@ -8,10 +8,13 @@
 
 #include "xml/DocumentData.h"
 #include "xml/Names.h"
+#include "xml/OutputBuffer.h"
 
 namespace xml {
 
 namespace {
+
+using detail::OutputBuffer;
 
 using Table = std::array<bool, 256>;
 
@@ -26,40 +29,60 @@ constexpr Table makeTable(bool attribute) {
 }
 
 constexpr Table kTextSpecial = makeTable(false);
+constexpr Table kNameEnd = [] {
+  Table t{};
+  t['\0'] = true;
+  return t;
+}();
 constexpr Table kAttributeSpecial = makeTable(true);
 
-void appendEscaped(std::string& out, const char* p, const char* end, const Table& special) {
+void putEscape(OutputBuffer& out, char c) {
+  switch (c) {
+    case '&': out.put("&amp;", 5); break;
+    case '<': out.put("&lt;", 4); break;
+    case '>': out.put("&gt;", 4); break;
+    default: out.put("&quot;", 6); break;
+  }
+}
+
+void appendEscaped(OutputBuffer& out, const char* p, const char* end, const Table& special) {
   const char* run = p;
   for (; p < end; ++p) {
     if (!special[static_cast<unsigned char>(*p)]) continue;
-    out.append(run, p - run);
-    switch (*p) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      default: out += "&quot;"; break;
-    }
+    out.put(run, p - run);
+    putEscape(out, *p);
     run = p + 1;
   }
-  out.append(run, end - run);
+  out.put(run, end - run);
 }
 
-// The same over a NUL-terminated text, without measuring it first.
-void appendEscapedZ(std::string& out, const char* p, const Table& special) {
-  const char* run = p;
-  for (;; ++p) {
-    char c = *p;
-    if (!special[static_cast<unsigned char>(c)]) continue;
-    out.append(run, p - run);
-    if (c == '\0') return;
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      default: out += "&quot;"; break;
-    }
-    run = p + 1;
+// Copies a NUL-terminated text up to its first special character into room
+// taken a piece at a time, without measuring it first; returns where it
+// stopped. Names and values are short: a byte loop beats strlen and memcpy.
+const char* copyRunZ(OutputBuffer& out, const char* p, const Table& special) {
+  constexpr size_t kPiece = 64;
+  for (;;) {
+    char* start = out.room(kPiece);
+    char* stop = start + kPiece;
+    char* dst = start;
+    while (dst != stop && !special[static_cast<unsigned char>(*p)]) *dst++ = *p++;
+    out.advance(static_cast<size_t>(dst - start));
+    if (dst != stop) return p;
   }
+}
+
+// appendEscaped over a NUL-terminated text.
+void appendEscapedZ(OutputBuffer& out, const char* p, const Table& special) {
+  for (;;) {
+    p = copyRunZ(out, p, special);
+    if (*p == '\0') return;
+    putEscape(out, *p++);
+  }
+}
+
+// A NUL-terminated name, which needs no escapes; returns it as a view.
+std::string_view appendNameZ(OutputBuffer& out, const char* name) {
+  return std::string_view(name, static_cast<size_t>(copyRunZ(out, name, kNameEnd) - name));
 }
 
 // "xmlns" or "xmlns:..." without measuring the name.
@@ -69,7 +92,7 @@ bool isDeclarationZ(const char* name) {
 }
 
 // Appends the words of text separated by one blank; false when there were none.
-bool appendTrimmed(std::string& out, std::string_view text) {
+bool appendTrimmed(OutputBuffer& out, std::string_view text) {
   const char* p = text.data();
   const char* end = p + text.size();
   bool first = true;
@@ -78,7 +101,7 @@ bool appendTrimmed(std::string& out, std::string_view text) {
     if (p == end) break;
     const char* word = p;
     while (p < end && !detail::isXmlSpace(*p)) ++p;
-    if (!first) out += ' ';
+    if (!first) out.put(' ');
     first = false;
     appendEscaped(out, word, p, kTextSpecial);
   }
@@ -94,7 +117,7 @@ bool hasWords(std::string_view text) {
 // One writing of one element tree or document, walking without recursion.
 class Walk {
  public:
-  Walk(const OutputFormat& format, std::string& out) : format_(format), out_(out) {}
+  Walk(const OutputFormat& format, OutputBuffer& out) : format_(format), out_(out) {}
 
   // Writes element and its subtree; level is its indentation level.
   void element(pugi::xml_node start, int level);
@@ -104,13 +127,17 @@ class Walk {
  private:
   struct Frame {
     pugi::xml_node element;
+    std::string_view name;
     bool block;  // children on lines of their own
     size_t nsMark;
   };
   using Binding = std::pair<std::string_view, std::string_view>;
+  using NameValue = std::pair<const char*, const char*>;
 
   void collectOuterBindings(pugi::xml_node start);
-  bool openTag(pugi::xml_node n, size_t& nsMark);
+  // Writes the start tag of n, or the whole element when it has no content
+  // (false); fills frame for the end tag and first with the first child.
+  bool openTag(pugi::xml_node n, Frame& frame, pugi::xml_node& first);
   void ensureDeclared(std::string_view prefix);
   void attribute(std::string_view name, std::string_view value);
   void attribute(const char* name, const char* value);
@@ -119,8 +146,9 @@ class Walk {
   pugi::xml_node textRun(pugi::xml_node first, bool block, int level);
 
   const OutputFormat& format_;
-  std::string& out_;
+  OutputBuffer& out_;
   std::vector<Frame> frames_;
+  std::vector<NameValue> attributes_;  // of the tag being written
   // Prefix bindings in force outside the written tree; only when it has some
   // does the walk track the declarations it has written.
   std::vector<Binding> outer_;
@@ -142,19 +170,19 @@ void Walk::collectOuterBindings(pugi::xml_node start) {
 }
 
 void Walk::attribute(std::string_view name, std::string_view value) {
-  out_ += ' ';
-  out_ += name;
-  out_ += "=\"";
+  out_.put(' ');
+  out_.put(name);
+  out_.put("=\"", 2);
   appendEscaped(out_, value.data(), value.data() + value.size(), kAttributeSpecial);
-  out_ += '"';
+  out_.put('"');
 }
 
 void Walk::attribute(const char* name, const char* value) {
-  out_ += ' ';
-  out_ += name;
-  out_ += "=\"";
+  out_.put(' ');
+  appendNameZ(out_, name);
+  out_.put("=\"", 2);
   appendEscapedZ(out_, value, kAttributeSpecial);
-  out_ += '"';
+  out_.put('"');
 }
 
 void Walk::ensureDeclared(std::string_view prefix) {
@@ -171,37 +199,43 @@ void Walk::ensureDeclared(std::string_view prefix) {
   }
 }
 
-bool Walk::openTag(pugi::xml_node n, size_t& nsMark) {
-  out_ += '<';
-  out_ += n.name();
-  nsMark = written_.size();
+// The attributes are fetched once: declarations are written first, then the
+// inherited ones the names need, then the others.
+bool Walk::openTag(pugi::xml_node n, Frame& frame, pugi::xml_node& first) {
+  frame.element = n;
+  frame.nsMark = written_.size();
+  out_.put('<');
+  frame.name = appendNameZ(out_, n.name());
   bool tracking = !outer_.empty();
   bool declarations = false;
+  attributes_.clear();
   for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute()) {
     const char* name = a.name();
+    const char* value = a.value();
+    attributes_.emplace_back(name, value);
     if (!isDeclarationZ(name)) continue;
     declarations = true;
-    attribute(name, a.value());
-    if (tracking) written_.emplace_back(detail::declaredPrefix(name), a.value());
+    attribute(name, value);
+    if (tracking) written_.emplace_back(detail::declaredPrefix(name), value);
   }
   if (tracking) {
-    ensureDeclared(detail::prefixOf(n.name()));
-    for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute()) {
-      std::string_view name = a.name();
+    ensureDeclared(detail::prefixOf(frame.name));
+    for (const NameValue& a : attributes_) {
+      std::string_view name = a.first;
       std::string_view prefix = detail::prefixOf(name);
       if (!prefix.empty() && !detail::isNamespaceDeclaration(name)) ensureDeclared(prefix);
     }
   }
-  for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute()) {
-    const char* name = a.name();
-    if (!declarations || !isDeclarationZ(name)) attribute(name, a.value());
+  for (const NameValue& a : attributes_) {
+    if (!declarations || !isDeclarationZ(a.first)) attribute(a.first, a.second);
   }
-  if (!n.first_child()) {
-    out_ += "/>";
-    written_.resize(nsMark);
+  first = n.first_child();
+  if (!first) {
+    out_.put("/>", 2);
+    written_.resize(frame.nsMark);
     return false;
   }
-  out_ += '>';
+  out_.put('>');
   return true;
 }
 
@@ -215,11 +249,11 @@ bool Walk::isBlock(pugi::xml_node n) const {
 }
 
 void Walk::newline(int level) {
-  out_ += format_.lineSeparator;
+  out_.put(format_.lineSeparator);
   // Indentation stops growing at kMaxIndentLevel, so that absurdly deep
   // trees give output linear in their size.
   if (level > kMaxIndentLevel) level = kMaxIndentLevel;
-  for (int i = 0; i < level; ++i) out_ += format_.indent;
+  for (int i = 0; i < level; ++i) out_.put(format_.indent);
 }
 
 // Writes the run of adjacent text nodes that begins at first; returns the
@@ -245,27 +279,28 @@ pugi::xml_node Walk::textRun(pugi::xml_node first, bool block, int level) {
 
 void Walk::leaf(pugi::xml_node n) {
   if (n.type() == pugi::node_comment) {
-    out_ += "<!--";
-    out_ += n.value();
-    out_ += "-->";
+    out_.put("<!--", 4);
+    out_.putZ(n.value());
+    out_.put("-->", 3);
   } else if (n.type() == pugi::node_pi) {
-    out_ += "<?";
-    out_ += n.name();
+    out_.put("<?", 2);
+    out_.putZ(n.name());
     std::string_view value = n.value();
     if (!value.empty()) {
-      out_ += ' ';
-      out_ += value;
+      out_.put(' ');
+      out_.put(value);
     }
-    out_ += "?>";
+    out_.put("?>", 2);
   }
 }
 
 void Walk::element(pugi::xml_node start, int level) {
   collectOuterBindings(start);
-  size_t mark;
-  if (!openTag(start, mark)) return;
-  frames_.push_back({start, isBlock(start), mark});
-  pugi::xml_node cur = start.first_child();
+  Frame frame;
+  pugi::xml_node cur;
+  if (!openTag(start, frame, cur)) return;
+  frame.block = isBlock(start);
+  frames_.push_back(frame);
   while (!frames_.empty()) {
     int childLevel = level + static_cast<int>(frames_.size());
     Frame& top = frames_.back();
@@ -273,9 +308,9 @@ void Walk::element(pugi::xml_node start, int level) {
       Frame done = top;
       frames_.pop_back();
       if (done.block) newline(childLevel - 1);
-      out_ += "</";
-      out_ += done.element.name();
-      out_ += '>';
+      out_.put("</", 2);
+      out_.put(done.name);
+      out_.put('>');
       written_.resize(done.nsMark);
       if (frames_.empty()) break;
       cur = done.element.next_sibling();
@@ -288,9 +323,9 @@ void Walk::element(pugi::xml_node start, int level) {
         break;
       case pugi::node_cdata:
         if (block) newline(childLevel);
-        out_ += "<![CDATA[";
-        out_ += cur.value();
-        out_ += "]]>";
+        out_.put("<![CDATA[", 9);
+        out_.putZ(cur.value());
+        out_.put("]]>", 3);
         cur = cur.next_sibling();
         break;
       case pugi::node_comment:
@@ -301,9 +336,10 @@ void Walk::element(pugi::xml_node start, int level) {
         break;
       case pugi::node_element:
         if (block) newline(childLevel);
-        if (openTag(cur, mark)) {
-          frames_.push_back({cur, isBlock(cur), mark});
-          cur = cur.first_child();
+        if (pugi::xml_node first; openTag(cur, frame, first)) {
+          frame.block = isBlock(cur);
+          frames_.push_back(frame);
+          cur = first;
         } else {
           cur = cur.next_sibling();
         }
@@ -318,26 +354,31 @@ void Walk::element(pugi::xml_node start, int level) {
 }  // namespace
 
 void XMLWriter::write(const Element& element, std::string& out) const {
-  Walk(format_, out).element(element.node(), 0);
+  pugi::xml_node node = element.node();
+  OutputBuffer buffer(out);
+  Walk(format_, buffer).element(node, 0);
+  buffer.finish();
 }
 
 void XMLWriter::write(const Document& document, std::string& out) const {
-  out += "<?xml version=\"1.0\" encoding=\"";
-  out += format_.encoding;
-  out += "\"?>";
-  out += format_.lineSeparator;
+  OutputBuffer buffer(out);
+  buffer.put("<?xml version=\"1.0\" encoding=\"", 30);
+  buffer.put(format_.encoding);
+  buffer.put("\"?>", 3);
+  buffer.put(format_.lineSeparator);
   const detail::DocumentData& data = *document.data_;
   for (pugi::xml_node n = data.doc.first_child(); n; n = n.next_sibling()) {
     pugi::xml_node_type t = n.type();
     if (t == pugi::node_element && n != data.removed) {
-      Walk(format_, out).element(n, 0);
+      Walk(format_, buffer).element(n, 0);
     } else if (t == pugi::node_comment || t == pugi::node_pi) {
-      Walk(format_, out).leaf(n);
+      Walk(format_, buffer).leaf(n);
     } else {
       continue;
     }
-    if (format_.newlines) out += format_.lineSeparator;
+    if (format_.newlines) buffer.put(format_.lineSeparator);
   }
+  buffer.finish();
 }
 
 std::string XMLWriter::toString(const Element& element) const {

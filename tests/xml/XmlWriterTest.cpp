@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "xml/OutputFormat.h"
 #include "xml/SAXReader.h"
 #include "xml/XMLWriter.h"
@@ -65,6 +67,41 @@ TEST(XmlWriter, ElementOnItsOwnDeclaresInheritedPrefixes) {
   EXPECT_EQ(compact.toString(a.element("plain")), "<plain xmlns=\"\"/>");
   // Written from the root nothing is added.
   EXPECT_EQ(compact.toString(a), a.asXML());
+}
+
+// The writer collects its text in pieces that grow from 4 KiB to 1 MiB: a
+// document already in compact form is written back unchanged, whatever
+// crosses a piece boundary, also after text already in the string.
+TEST(XmlWriter, CompactFormWritesBackUnchangedAcrossPieceBoundaries) {
+  auto many = [](int n, const std::string& item) {
+    std::string text;
+    for (int i = 0; i < n; ++i) text += item;
+    return text;
+  };
+  const std::string escapes = "&lt;&amp;&gt;&quot;";
+  struct Case {
+    const char* what;
+    std::string text;
+  };
+  const Case cases[] = {
+      {"an empty element", "<r/>"},
+      {"escapes around the end of the first piece",
+       "<r a=\"" + std::string(4084, 'v') + escapes + std::string(5000, 'w') + "\"/>"},
+      {"text escapes around the end of the first piece",
+       "<r>" + std::string(4092, 't') + "&amp;&lt;&gt;" + std::string(70, 'u') + "</r>"},
+      {"a name longer than the first piece", "<" + std::string(5000, 'n') + " b=\"1\"/>"},
+      {"a comment longer than the largest piece",
+       "<r><!--" + std::string(3 << 20, 'c') + "--><e/></r>"},
+      {"many small elements", "<r>" + many(200000, "<item id=\"7\">t&amp;u</item><e a=\"&quot;\"/>") + "</r>"},
+  };
+  XMLWriter compact(OutputFormat::createCompactFormat());
+  for (const Case& c : cases) {
+    xml::Element root = parse(c.text.c_str()).getRootElement();
+    EXPECT_TRUE(compact.toString(root) == c.text) << c.what;
+    std::string out = "before";
+    compact.write(root, out);
+    EXPECT_TRUE(out == "before" + c.text) << c.what << ", appended";
+  }
 }
 
 TEST(XmlWriter, DeepTreesGiveLinearPrettyOutput) {

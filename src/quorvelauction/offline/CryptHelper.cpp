@@ -38,19 +38,31 @@ struct RepeatedKey {
 };
 constexpr RepeatedKey kRepeated;
 
-// Sixteen bytes at a time (one vector register on every common target).
+// Sixteen bytes at a time (one vector register on every common target). Each
+// block lives in a register of its own: arrays of blocks end up on the stack.
 using Block = uint8_t __attribute__((vector_size(16)));
+
+Block load(const void* p) {
+  Block b;
+  std::memcpy(&b, p, sizeof b);
+  return b;
+}
+
+void store(void* p, Block b) { std::memcpy(p, &b, sizeof b); }
 
 void xorBlock(const char* in, char* out, const uint8_t* key, size_t n) {
   size_t i = 0;
   for (; i + 64 <= n; i += 64) {
-    Block a[4];
-    Block k[4];
-    std::memcpy(a, in + i, 64);
-    std::memcpy(k, key + i, 64);
-    for (int j = 0; j < 4; ++j) a[j] ^= k[j];
-    std::memcpy(out + i, a, 64);
+    Block a0 = load(in + i) ^ load(key + i);
+    Block a1 = load(in + i + 16) ^ load(key + i + 16);
+    Block a2 = load(in + i + 32) ^ load(key + i + 32);
+    Block a3 = load(in + i + 48) ^ load(key + i + 48);
+    store(out + i, a0);
+    store(out + i + 16, a1);
+    store(out + i + 32, a2);
+    store(out + i + 48, a3);
   }
+  for (; i + 16 <= n; i += 16) store(out + i, load(in + i) ^ load(key + i));
   for (; i < n; ++i) out[i] = static_cast<char>(in[i] ^ key[i]);
 }
 

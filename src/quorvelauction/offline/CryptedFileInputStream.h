@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <vector>
 
 #include "platform/File.h"
 #include "platform/FileInputStream.h"
@@ -10,8 +12,10 @@
 namespace quorvelauction::offline {
 
 // Reads a file's plain content, unscrambling it when its path says it is
-// stored scrambled. Unbuffered: put a buffered stream or reader around it.
-// Opening a file that cannot be read fails with FileNotFoundException.
+// stored scrambled. Reads smaller than a block are served from a block read
+// ahead, so that small reads cost few system calls; the block is unscrambled
+// while it is copied out. Opening a file that cannot be read fails with
+// FileNotFoundException.
 class CryptedFileInputStream : public platform::InputStream {
  public:
   explicit CryptedFileInputStream(const platform::File& file);
@@ -22,8 +26,14 @@ class CryptedFileInputStream : public platform::InputStream {
   void close() override;
 
  private:
+  // Reads the next block of the file, still as stored; false at the end.
+  bool readAhead();
+
   platform::FileInputStream in_;
   CryptHelper crypt_;
+  std::vector<char> ahead_;  // made on the first small read
+  size_t position_ = 0;      // next unread byte of ahead_
+  size_t limit_ = 0;         // end of the bytes read into ahead_
 };
 
 }  // namespace quorvelauction::offline

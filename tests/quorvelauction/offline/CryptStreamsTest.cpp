@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "platform/Exceptions.h"
 #include "platform/File.h"
@@ -142,6 +144,61 @@ TEST_F(CryptStreams, AnyChunkingReadsAndWritesTheSameBytes) {
     out.close();
     EXPECT_EQ(TempDir::read(scrambledPath()), stored) << "chunk " << chunk;
   }
+}
+
+// Reads are served from blocks of 64 KiB read ahead, or go straight to the
+// file when they are at least that large: every mix of sizes, across block
+// boundaries and with the key position anywhere, gives the plain bytes.
+TEST_F(CryptStreams, ReadsAcrossReadAheadBlocks) {
+  constexpr int kBlock = 64 * 1024;
+  struct Case {
+    const char* what;
+    std::vector<int> sizes;  // repeated until the end; 1 means read()
+  };
+  const Case cases[] = {
+      {"block-sized reads", {kBlock}},
+      {"reads larger than a block", {kBlock + 1}},
+      {"a small read, then reads of a block", {5, kBlock, kBlock}},
+      {"reads ending one short of a block", {kBlock - 1}},
+      {"single bytes around a boundary", {kBlock - 2, 1, 1, 1, 1, 4096}},
+      {"a large read right after a partial block", {100, kBlock * 2, 3}},
+      {"4 KiB reads", {4096}},
+  };
+  for (bool scrambled : {true, false}) {
+    const std::string path = scrambled ? scrambledPath() : plainPath();
+    const std::string plain = sample(3 * kBlock + 123);
+    writeAll(path, plain);
+    for (const Case& c : cases) {
+      CryptedFileInputStream in(path);
+      std::string got;
+      std::vector<char> buffer(3 * kBlock);
+      for (size_t round = 0;; ++round) {
+        int size = c.sizes[round % c.sizes.size()];
+        if (size == 1) {
+          int b = in.read();
+          if (b < 0) break;
+          got.push_back(static_cast<char>(b));
+          continue;
+        }
+        int n = in.read(buffer.data(), 1, size);
+        if (n < 0) break;
+        ASSERT_GT(n, 0) << c.what;
+        ASSERT_LE(n, size) << c.what;
+        got.append(buffer.data() + 1, n);
+      }
+      EXPECT_EQ(got, plain) << c.what << (scrambled ? ", scrambled" : ", plain");
+    }
+  }
+}
+
+TEST_F(CryptStreams, ClosedStreamFailsAlsoWithBytesReadAhead) {
+  writeAll(scrambledPath(), sample(1000));
+  CryptedFileInputStream in(scrambledPath());
+  char buffer[10];
+  ASSERT_EQ(in.read(buffer, 0, 10), 10);
+  in.close();
+  EXPECT_THROW(in.read(buffer, 0, 10), platform::IOException);
+  EXPECT_THROW(in.read(), platform::IOException);
 }
 
 TEST_F(CryptStreams, RangesTouchOnlyTheirBytes) {
