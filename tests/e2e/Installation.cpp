@@ -1,5 +1,7 @@
 #include "e2e/Installation.h"
 
+#include <filesystem>
+
 #include "platform/File.h"
 #include "quorvelauction/offline/CryptedFileOutputStream.h"
 #include "quorvelauction/offline/Server.h"
@@ -37,6 +39,15 @@ void Installation::plain(const std::string& relative, const std::string& bytes) 
 
 std::string Installation::read(const std::string& relative) const {
   return testsupport::TempDir::read(folder() + relative);
+}
+
+void Installation::prepareMedia() const {
+  store("htdocs/app/WEB-INF/auction_de/config/config.properties",
+        "auction.image.dimension.Standard=400x300\nauction.image.dimension.Ebay=640x480\n"
+        "auction.image.dimension.Thumb=96x72\n");
+  std::filesystem::copy_file(std::string(QA_BINARY_DIR) + "/fake_companion", folder() + "companion");
+  std::filesystem::create_directories(user() + "images");
+  std::filesystem::create_directories(user() + "sounds");
 }
 
 }  // namespace e2e

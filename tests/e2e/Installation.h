@@ -18,11 +18,16 @@ class Installation {
   // The program folder, where the server starts.
   std::string folder() const { return dir_.path() + "inst/"; }
   std::string app() const { return folder() + "htdocs/app/"; }
+  // A user folder beside the program folder, for a server started with one.
+  std::string user() const { return dir_.path() + "user/"; }
   // Writes a file below the program folder, scrambled when its path says so.
   void store(const std::string& relative, const std::string& content) const;
   // Writes a file below the program folder byte for byte.
   void plain(const std::string& relative, const std::string& bytes) const;
   std::string read(const std::string& relative) const;
+  // What the picture and sound commands need: the sizes of the three picture
+  // variants, the stand-in companion program and the user's media folders.
+  void prepareMedia() const;
 
  private:
   testsupport::TempDir dir_;

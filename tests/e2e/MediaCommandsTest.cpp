@@ -41,12 +41,7 @@ std::vector<std::string> lines(const std::string& text) {
 class MediaCommandsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    inst.store("htdocs/app/WEB-INF/auction_de/config/config.properties",
-               "auction.image.dimension.Standard=400x300\nauction.image.dimension.Ebay=640x480\n"
-               "auction.image.dimension.Thumb=96x72\n");
-    fs::copy_file(std::string(QA_BINARY_DIR) + "/fake_companion", inst.folder() + "companion");
-    fs::create_directories(user() + "images");
-    fs::create_directories(user() + "sounds");
+    inst.prepareMedia();
     write("images/3.jpg", "old");
     setenv("QA_COMPANION_LOG", log().c_str(), 1);
     setenv("QA_COMPANION_CHOICE_FILE", choiceFile().c_str(), 1);
@@ -61,7 +56,7 @@ class MediaCommandsTest : public ::testing::Test {
     unsetenv("QA_COMPANION_CHOICE_FILE");
   }
 
-  std::string user() const { return fs::path(inst.folder()).parent_path().parent_path().string() + "/user/"; }
+  std::string user() const { return inst.user(); }
   std::string log() const { return user() + "../companion.log"; }
   std::string choiceFile() const { return user() + "../choice.txt"; }
   std::string program() const { return inst.folder() + "companion"; }

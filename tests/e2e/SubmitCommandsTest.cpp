@@ -113,12 +113,7 @@ class SubmitCommandsTest : public ::testing::Test {
   void SetUp() override {
     inst.store("htdocs/app/WEB-INF/global.properties",
                "server.host=" + service.host() + "\ndomains=auction_de\ndefaultDomain=auction_de\n");
-    inst.store("htdocs/app/WEB-INF/auction_de/config/config.properties",
-               "auction.image.dimension.Standard=400x300\nauction.image.dimension.Ebay=640x480\n"
-               "auction.image.dimension.Thumb=96x72\n");
-    fs::copy_file(std::string(QA_BINARY_DIR) + "/fake_companion", inst.folder() + "companion");
-    fs::create_directories(user() + "images");
-    fs::create_directories(user() + "sounds");
+    inst.prepareMedia();
     setenv("QA_COMPANION_LOG", (user() + "../companion.log").c_str(), 1);
     service.answer("auctionCreateWithPictures", [this](const OnlineService::SoapCall&) {
       return OnlineService::SoapAnswer::value(std::to_string(++lastAuction));
@@ -155,7 +150,7 @@ class SubmitCommandsTest : public ::testing::Test {
     ASSERT_EQ(call("auctionSave", {"3", kAuction3}), "ok");
   }
 
-  std::string user() const { return fs::path(inst.folder()).parent_path().parent_path().string() + "/user/"; }
+  std::string user() const { return inst.user(); }
   void write(const std::string& relative, const std::string& bytes) const {
     std::ofstream(user() + relative, std::ios::binary) << bytes;
   }
