@@ -169,12 +169,18 @@ std::string Server::Handler::httpDate(int64_t millis) {
   static const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                   "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
   std::time_t seconds = static_cast<std::time_t>(millis / 1000);
+  // Replies within the same second share the text: formatted once per thread.
+  thread_local std::time_t lastSeconds = -1;
+  thread_local std::string lastText;
+  if (seconds == lastSeconds && !lastText.empty()) return lastText;
   std::tm t{};
   gmtime_r(&seconds, &t);
   char text[64];
   std::snprintf(text, sizeof text, "%s, %02d %s %04d %02d:%02d:%02d", kDays[t.tm_wday], t.tm_mday,
                 kMonths[t.tm_mon], t.tm_year + 1900, t.tm_hour, t.tm_min, t.tm_sec);
-  return text;
+  lastSeconds = seconds;
+  lastText = text;
+  return lastText;
 }
 
 void Server::Handler::respond(std::string_view status, platform::OutputStream& out) {
