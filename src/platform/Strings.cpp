@@ -179,7 +179,15 @@ std::string Strings::fromUtf16(std::u16string_view utf16) {
 size_t Strings::utf16Length(std::string_view utf8) {
   size_t n = 0;
   size_t i = 0;
-  while (i < utf8.size()) n += decodeOne(utf8, i) >= 0x10000 ? 2 : 1;
+  while (i < utf8.size()) {
+    // An ASCII byte is one unit; only other bytes need decoding.
+    if (static_cast<unsigned char>(utf8[i]) < 0x80) {
+      ++n;
+      ++i;
+      continue;
+    }
+    n += decodeOne(utf8, i) >= 0x10000 ? 2 : 1;
+  }
   return n;
 }
 

@@ -155,4 +155,15 @@ TEST(StringsOrder, CaseMappingMatchesUnicodeRootLocale) {
   }
 }
 
+TEST(StringsOrder, Utf16LengthCountsUnits) {
+  const std::pair<std::string, size_t> cases[] = {
+      {"", 0}, {"result=abc", 10}, {"a\xC3\xA4z", 3}, {"\xE2\x82\xAC!", 2},
+      {"x\xF0\x9F\x98\x80", 3}, {"\xFF" "a", 2}, {"a\xC3", 2},
+  };
+  for (const auto& [text, units] : cases) {
+    EXPECT_EQ(Strings::utf16Length(text), units) << testing::PrintToString(text);
+    EXPECT_EQ(Strings::utf16Length(text), Strings::toUtf16(text).size()) << testing::PrintToString(text);
+  }
+}
+
 }  // namespace
