@@ -179,7 +179,15 @@ std::string Strings::fromUtf16(std::u16string_view utf16) {
 size_t Strings::utf16Length(std::string_view utf8) {
   size_t n = 0;
   size_t i = 0;
-  while (i < utf8.size()) n += decodeOne(utf8, i) >= 0x10000 ? 2 : 1;
+  while (i < utf8.size()) {
+    // An ASCII byte is one unit; only other bytes need decoding.
+    if (static_cast<unsigned char>(utf8[i]) < 0x80) {
+      ++n;
+      ++i;
+      continue;
+    }
+    n += decodeOne(utf8, i) >= 0x10000 ? 2 : 1;
+  }
   return n;
 }
 
@@ -261,7 +269,27 @@ int Strings::compareToIgnoreCase(std::string_view a, std::string_view b) {
   return static_cast<int>(x.remaining()) - static_cast<int>(y.remaining());
 }
 
+namespace {
+
+// ASCII text maps byte for byte under the root locale's rules; only other
+// text needs the full Unicode mapping.
+bool allAscii(std::string_view text) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 std::string Strings::toLowerCase(std::string_view text) {
+  if (allAscii(text)) {
+    std::string out(text);
+    for (char& c : out) {
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
+    }
+    return out;
+  }
   std::string out;
   icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())))
       .toLower(icu::Locale::getRoot())
@@ -270,6 +298,13 @@ std::string Strings::toLowerCase(std::string_view text) {
 }
 
 std::string Strings::toUpperCase(std::string_view text) {
+  if (allAscii(text)) {
+    std::string out(text);
+    for (char& c : out) {
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - ('a' - 'A'));
+    }
+    return out;
+  }
   std::string out;
   icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())))
       .toUpper(icu::Locale::getRoot())

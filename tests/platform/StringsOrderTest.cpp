@@ -1,7 +1,9 @@
 // The order comparisons walk the UTF-8 bytes; these tables hold them to the
 // plain rule of comparing the converted UTF-16 strings unit by unit.
 #include <gtest/gtest.h>
+#include <unicode/locid.h>
 #include <unicode/uchar.h>
+#include <unicode/unistr.h>
 
 #include <algorithm>
 
@@ -126,6 +128,41 @@ TEST(StringsOrder, CompareToIgnoreCaseMatchesFoldedUnitOrder) {
             << testing::PrintToString(prefix + a) << " vs " << testing::PrintToString(prefix + b);
       }
     }
+  }
+}
+
+// Case mapping: ASCII text takes a short way; every text must still map as
+// the full Unicode mapping of the root locale does.
+std::string icuCase(const std::string& text, bool lower) {
+  icu::UnicodeString u = icu::UnicodeString::fromUTF8(text);
+  if (lower) u.toLower(icu::Locale::getRoot());
+  else u.toUpper(icu::Locale::getRoot());
+  std::string out;
+  return u.toUTF8String(out);
+}
+
+TEST(StringsOrder, CaseMappingMatchesUnicodeRootLocale) {
+  const std::vector<std::string> cases = {
+      "", "Host", "CONTENT-LENGTH: 12", "@[`{ az AZ 09", std::string("a\0B", 3), "\x7F~",
+      "Stra\xC3\x9F" "e",      // sharp s: upper case grows
+      "\xC4\xB0stanbul",      // capital I with dot: lower case grows
+      "\xE2\x84\xAA" "elvin",  // Kelvin sign lowers to ASCII k
+      "I\xC3\xA9X", "\xC3\x89t\xC3\xA9",
+  };
+  for (const std::string& text : cases) {
+    EXPECT_EQ(Strings::toLowerCase(text), icuCase(text, true)) << testing::PrintToString(text);
+    EXPECT_EQ(Strings::toUpperCase(text), icuCase(text, false)) << testing::PrintToString(text);
+  }
+}
+
+TEST(StringsOrder, Utf16LengthCountsUnits) {
+  const std::pair<std::string, size_t> cases[] = {
+      {"", 0}, {"result=abc", 10}, {"a\xC3\xA4z", 3}, {"\xE2\x82\xAC!", 2},
+      {"x\xF0\x9F\x98\x80", 3}, {"\xFF" "a", 2}, {"a\xC3", 2},
+  };
+  for (const auto& [text, units] : cases) {
+    EXPECT_EQ(Strings::utf16Length(text), units) << testing::PrintToString(text);
+    EXPECT_EQ(Strings::utf16Length(text), Strings::toUtf16(text).size()) << testing::PrintToString(text);
   }
 }
 

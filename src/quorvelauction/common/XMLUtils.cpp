@@ -1,5 +1,6 @@
 #include "quorvelauction/common/XMLUtils.h"
 
+#include <algorithm>
 #include <exception>
 
 #include "platform/BufferedInputStream.h"
@@ -99,28 +100,41 @@ void closeQuietly(Stream& stream) {
 
 }  // namespace
 
+namespace {
+
+// One UTF-16 unit of escape's input, as it appears in the output.
+void appendEscaped(std::string& out, char16_t u) {
+  if (u == u' ') {
+    out += '+';
+  } else if ((u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || (u >= u'0' && u <= u'9')) {
+    out += static_cast<char>(u);
+  } else if (u >= 0xD800 && u <= 0xDFFF) {
+    appendPercent(out, '?');  // a lone half has no UTF-8 form
+  } else if (u < 0x80) {
+    appendPercent(out, static_cast<unsigned char>(u));
+  } else if (u < 0x800) {
+    appendPercent(out, static_cast<unsigned char>(0xC0 | (u >> 6)));
+    appendPercent(out, static_cast<unsigned char>(0x80 | (u & 0x3F)));
+  } else {
+    appendPercent(out, static_cast<unsigned char>(0xE0 | (u >> 12)));
+    appendPercent(out, static_cast<unsigned char>(0x80 | ((u >> 6) & 0x3F)));
+    appendPercent(out, static_cast<unsigned char>(0x80 | (u & 0x3F)));
+  }
+}
+
+}  // namespace
+
 std::string XMLUtils::escape(std::string_view text) {
-  std::u16string units = platform::Strings::toUtf16(text);
   std::string out;
   out.reserve(text.size() * 3);
-  for (char16_t u : units) {
-    if (u == u' ') {
-      out += '+';
-    } else if ((u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || (u >= u'0' && u <= u'9')) {
-      out += static_cast<char>(u);
-    } else if (u >= 0xD800 && u <= 0xDFFF) {
-      appendPercent(out, '?');  // a lone half has no UTF-8 form
-    } else if (u < 0x80) {
-      appendPercent(out, static_cast<unsigned char>(u));
-    } else if (u < 0x800) {
-      appendPercent(out, static_cast<unsigned char>(0xC0 | (u >> 6)));
-      appendPercent(out, static_cast<unsigned char>(0x80 | (u & 0x3F)));
-    } else {
-      appendPercent(out, static_cast<unsigned char>(0xE0 | (u >> 12)));
-      appendPercent(out, static_cast<unsigned char>(0x80 | ((u >> 6) & 0x3F)));
-      appendPercent(out, static_cast<unsigned char>(0x80 | (u & 0x3F)));
-    }
+  // ASCII bytes are their own UTF-16 units: only other text is converted.
+  const bool ascii = std::all_of(text.begin(), text.end(),
+                                 [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  if (ascii) {
+    for (char c : text) appendEscaped(out, static_cast<char16_t>(c));
+    return out;
   }
+  for (char16_t u : platform::Strings::toUtf16(text)) appendEscaped(out, u);
   return out;
 }
 

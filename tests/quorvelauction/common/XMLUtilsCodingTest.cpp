@@ -24,6 +24,11 @@ TEST(XMLUtilsCoding, Escape) {
       {"Az09", "Az09"},
       {"\xF0\x9F\x98\x80", "%3F%3F"},  // outside the BMP: two lone halves
       {"a=b&c", "a%3Db%26c"},
+      // ASCII text takes a short way; text with any other byte the full one.
+      {"ab \xC3\xA4", "ab+%C3%A4"},
+      {"\x7F~", "%7F%7E"},
+      {std::string("\0z", 2), "%00z"},
+      {"a\xFF", "a%EF%BF%BD"},  // a stray byte is U+FFFD
   };
   for (const auto& [in, out] : cases) EXPECT_EQ(XMLUtils::escape(in), out) << in;
 }

@@ -80,6 +80,21 @@ TEST(ServerTest, HttpDate) {
   EXPECT_EQ(Server::Handler::httpDate(1790000000123LL), "Mon, 21 Sep 2026 14:13:20");
 }
 
+// One text is kept per second: calls in a row within, across and back over a
+// second's edge each get their own second.
+TEST(ServerTest, HttpDateAcrossSecondEdges) {
+  const struct {
+    int64_t millis;
+    const char* text;
+  } kCases[] = {
+      {1000, "Thu, 01 Jan 1970 00:00:01"}, {1999, "Thu, 01 Jan 1970 00:00:01"},
+      {2000, "Thu, 01 Jan 1970 00:00:02"}, {1000, "Thu, 01 Jan 1970 00:00:01"},
+      {999, "Thu, 01 Jan 1970 00:00:00"},  {61000, "Thu, 01 Jan 1970 00:01:01"},
+      {61000, "Thu, 01 Jan 1970 00:01:01"}, {0, "Thu, 01 Jan 1970 00:00:00"},
+  };
+  for (const auto& c : kCases) EXPECT_EQ(Server::Handler::httpDate(c.millis), c.text) << c.millis;
+}
+
 TEST(ServerTest, PolicyFileEndsWithOneNul) {
   platform::ByteArrayOutputStream out;
   Server::sendPolicyFile(out);
