@@ -325,6 +325,11 @@ std::shared_ptr<const OfflineAuction::Columns> OfflineAuction::currentColumns() 
 
 void OfflineAuction::prepareListColumns() const { currentColumns(); }
 
+bool OfflineAuction::listColumnsKnown() const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return columns_ != nullptr;
+}
+
 std::unique_ptr<OfflineAuction> OfflineAuction::listEntry() const {
   std::unique_ptr<OfflineAuction> entry(new OfflineAuction());
   {

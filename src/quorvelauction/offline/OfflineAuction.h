@@ -57,6 +57,8 @@ class OfflineAuction {
   // Works out the columns of the current XML now, unless they are known;
   // prints nothing. Lists call it for many records side by side.
   void prepareListColumns() const;
+  // Whether the columns of the current XML are known already.
+  bool listColumnsKnown() const;
 
   // 1 + the largest numbered record file (negatives count as 0), 1 when
   // there is none. Nothing is reserved.

@@ -211,8 +211,16 @@ std::string Server::Handler::auctionList(Properties& props, int32_t state) {
 
   // The columns are worked out on copies: the shared records may be in use
   // by other connections.
-  std::vector<std::unique_ptr<OfflineAuction>> listed(collected.size());
-  inParallel(collected.size(), [&](size_t i) { listed[i] = collected[i]->listEntry(); });
+  // Only columns not yet known are worked out side by side: a repeated list
+  // knows them all and starts no threads.
+  std::vector<const OfflineAuction*> unknown;
+  for (const std::shared_ptr<OfflineAuction>& record : collected) {
+    if (!record->listColumnsKnown()) unknown.push_back(record.get());
+  }
+  inParallel(unknown.size(), [&](size_t i) { unknown[i]->prepareListColumns(); });
+  std::vector<std::unique_ptr<OfflineAuction>> listed;
+  listed.reserve(collected.size());
+  for (const std::shared_ptr<OfflineAuction>& record : collected) listed.push_back(record->listEntry());
 
   auto ascending = std::make_shared<bool>(props.getProperty("sortDirection") == "ascending");
   std::unique_ptr<Ordering> ordering = orderingFor(props.getProperty("sortBy"), ascending);
