@@ -293,12 +293,17 @@ OfflineAuction::Columns OfflineAuction::readColumns(const std::optional<std::str
   return columns;
 }
 
-void OfflineAuction::apply(const Columns& columns) {
+int64_t OfflineAuction::fileDate(int folder) const {
+  if (folder == -1) return platform::File(recordPath(getId())).lastModified();
+  return platform::File::lastModifiedIn(folder, std::to_string(getId()));
+}
+
+void OfflineAuction::apply(const Columns& columns, int folder) {
   title = columns.title;
   category = columns.category;
   minimumBidCent = columns.minimumBidCent;
   type = columns.type;
-  date = columns.complete ? platform::File(recordPath(getId())).lastModified() : 0;
+  date = columns.complete ? fileDate(folder) : 0;
   if (columns.failure) platform::System::err().println(*columns.failure);
 }
 
@@ -330,14 +335,14 @@ bool OfflineAuction::listColumnsKnown() const {
   return columns_ != nullptr;
 }
 
-std::unique_ptr<OfflineAuction> OfflineAuction::listEntry() const {
+std::unique_ptr<OfflineAuction> OfflineAuction::listEntry(int folder) const {
   std::unique_ptr<OfflineAuction> entry(new OfflineAuction());
   {
     std::lock_guard<std::mutex> guard(mutex_);
     entry->id_ = id_;
     entry->state_ = state_;
   }
-  entry->apply(*currentColumns());
+  entry->apply(*currentColumns(), folder);
   return entry;
 }
 
