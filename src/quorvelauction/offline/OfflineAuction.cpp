@@ -116,6 +116,21 @@ int32_t requiredNumber(const platform::Properties& record, std::string_view key)
   return platform::Integers::parseInt(*value);
 }
 
+// The day of an instant as "dd.MM.yyyy". The records of a list mostly share
+// a few days, so the last day's text is kept per thread: the text depends on
+// the day number alone.
+const std::string& germanDay(int64_t instant) {
+  using zentravilo::util::DayDate;
+  thread_local std::optional<int32_t> lastDay;
+  thread_local std::string lastText;
+  DayDate day{platform::Date(instant)};
+  if (lastDay != day.getChronologicalJulianDay()) {
+    lastText = day.asGermanFormat();
+    lastDay = day.getChronologicalJulianDay();
+  }
+  return lastText;
+}
+
 }  // namespace
 
 OfflineAuction::OfflineAuction(int32_t id, std::string xmlContent)
@@ -347,13 +362,11 @@ std::unique_ptr<OfflineAuction> OfflineAuction::listEntry(int folder) const {
 }
 
 void OfflineAuction::fillInto(xml::Element& element) const {
-  using zentravilo::util::DayDate;
   element.addElement("title").setText(title);
   element.addElement("category").setText(std::to_string(category));
   element.addElement("minimumBid").setText(formatAmount(minimumBidCent));
   element.addElement("type").setText(type);
-  DayDate day{platform::Date(date)};
-  element.addElement("date").setText(day.asGermanFormat());
+  element.addElement("date").setText(germanDay(date));
 }
 
 void OfflineAuction::replacePath(xml::Element& parent, std::string_view name,
