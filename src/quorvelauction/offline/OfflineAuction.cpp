@@ -1,9 +1,12 @@
 #include "quorvelauction/offline/OfflineAuction.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <charconv>
 #include <clocale>
 #include <cstdlib>
@@ -131,6 +134,15 @@ const std::string& germanDay(int64_t instant) {
   return lastText;
 }
 
+// Whether a folder entry is a regular file, links followed. The listing's
+// own file type spares a status query for all but links and unknown types.
+bool isRegularFile(DIR* dir, const struct dirent& entry) {
+  if (entry.d_type == DT_REG) return true;
+  if (entry.d_type != DT_LNK && entry.d_type != DT_UNKNOWN) return false;
+  struct stat st;
+  return ::fstatat(::dirfd(dir), entry.d_name, &st, 0) == 0 && S_ISREG(st.st_mode);
+}
+
 }  // namespace
 
 OfflineAuction::OfflineAuction(int32_t id, std::string xmlContent)
@@ -189,18 +201,20 @@ std::string OfflineAuction::getAuctionPath() {
 std::string OfflineAuction::recordPath(int32_t id) { return getAuctionPath() + std::to_string(id); }
 
 std::vector<int32_t> OfflineAuction::listNumbers() {
-  // The listing's own file types spare one status query per entry.
-  std::error_code error;
-  std::filesystem::directory_iterator entries(getAuctionPath(), error);
-  if (error) throw platform::IOException("cannot list " + getAuctionPath() + ": " + error.message());
+  const std::string folder = getAuctionPath();
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) {
+    throw platform::IOException("cannot list " + folder + ": " +
+                                std::error_code(errno, std::generic_category()).message());
+  }
   std::vector<int32_t> numbers;
   // "5" and "05" are one record: each number is listed once.
   std::unordered_set<int32_t> seen;
-  for (const std::filesystem::directory_entry& entry : entries) {
-    std::optional<int32_t> n = numberOf(entry.path().filename().string());
-    std::error_code ignored;
-    if (n && entry.is_regular_file(ignored) && seen.insert(*n).second) numbers.push_back(*n);
+  while (const struct dirent* entry = ::readdir(dir)) {
+    std::optional<int32_t> n = numberOf(entry->d_name);
+    if (n && isRegularFile(dir, *entry) && seen.insert(*n).second) numbers.push_back(*n);
   }
+  ::closedir(dir);
   return numbers;
 }
 
