@@ -126,6 +126,12 @@ int64_t File::lastModified() const {
   return static_cast<int64_t>(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
 }
 
+int64_t File::lastModifiedIn(int folder, const std::string& name) {
+  struct stat st;
+  if (name.empty() || ::fstatat(folder, name.c_str(), &st, 0) != 0) return 0;
+  return static_cast<int64_t>(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
+}
+
 std::optional<std::vector<std::string>> File::list() const {
   DIR* dir = ::opendir(path_.empty() ? "." : path_.c_str());
   if (dir == nullptr) return std::nullopt;

@@ -42,6 +42,9 @@ class File {
   int64_t length() const;
   // Last change in milliseconds since 1970; 0 when the file does not exist.
   int64_t lastModified() const;
+  // lastModified of the entry `name` of the folder open as `folder`: one
+  // short lookup instead of a walk along the whole path.
+  static int64_t lastModifiedIn(int folder, const std::string& name);
 
   // The names of a folder's entries in the file system's own order, without
   // "." and ".."; nothing when this is not a readable folder.

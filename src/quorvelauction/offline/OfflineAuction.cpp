@@ -1,9 +1,12 @@
 #include "quorvelauction/offline/OfflineAuction.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <charconv>
 #include <clocale>
 #include <cstdlib>
@@ -116,6 +119,30 @@ int32_t requiredNumber(const platform::Properties& record, std::string_view key)
   return platform::Integers::parseInt(*value);
 }
 
+// The day of an instant as "dd.MM.yyyy". The records of a list mostly share
+// a few days, so the last day's text is kept per thread: the text depends on
+// the day number alone.
+const std::string& germanDay(int64_t instant) {
+  using zentravilo::util::DayDate;
+  thread_local std::optional<int32_t> lastDay;
+  thread_local std::string lastText;
+  DayDate day{platform::Date(instant)};
+  if (lastDay != day.getChronologicalJulianDay()) {
+    lastText = day.asGermanFormat();
+    lastDay = day.getChronologicalJulianDay();
+  }
+  return lastText;
+}
+
+// Whether a folder entry is a regular file, links followed. The listing's
+// own file type spares a status query for all but links and unknown types.
+bool isRegularFile(DIR* dir, const struct dirent& entry) {
+  if (entry.d_type == DT_REG) return true;
+  if (entry.d_type != DT_LNK && entry.d_type != DT_UNKNOWN) return false;
+  struct stat st;
+  return ::fstatat(::dirfd(dir), entry.d_name, &st, 0) == 0 && S_ISREG(st.st_mode);
+}
+
 }  // namespace
 
 OfflineAuction::OfflineAuction(int32_t id, std::string xmlContent)
@@ -174,18 +201,20 @@ std::string OfflineAuction::getAuctionPath() {
 std::string OfflineAuction::recordPath(int32_t id) { return getAuctionPath() + std::to_string(id); }
 
 std::vector<int32_t> OfflineAuction::listNumbers() {
-  // The listing's own file types spare one status query per entry.
-  std::error_code error;
-  std::filesystem::directory_iterator entries(getAuctionPath(), error);
-  if (error) throw platform::IOException("cannot list " + getAuctionPath() + ": " + error.message());
+  const std::string folder = getAuctionPath();
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) {
+    throw platform::IOException("cannot list " + folder + ": " +
+                                std::error_code(errno, std::generic_category()).message());
+  }
   std::vector<int32_t> numbers;
   // "5" and "05" are one record: each number is listed once.
   std::unordered_set<int32_t> seen;
-  for (const std::filesystem::directory_entry& entry : entries) {
-    std::optional<int32_t> n = numberOf(entry.path().filename().string());
-    std::error_code ignored;
-    if (n && entry.is_regular_file(ignored) && seen.insert(*n).second) numbers.push_back(*n);
+  while (const struct dirent* entry = ::readdir(dir)) {
+    std::optional<int32_t> n = numberOf(entry->d_name);
+    if (n && isRegularFile(dir, *entry) && seen.insert(*n).second) numbers.push_back(*n);
   }
+  ::closedir(dir);
   return numbers;
 }
 
@@ -293,12 +322,17 @@ OfflineAuction::Columns OfflineAuction::readColumns(const std::optional<std::str
   return columns;
 }
 
-void OfflineAuction::apply(const Columns& columns) {
+int64_t OfflineAuction::fileDate(int folder) const {
+  if (folder == -1) return platform::File(recordPath(getId())).lastModified();
+  return platform::File::lastModifiedIn(folder, std::to_string(getId()));
+}
+
+void OfflineAuction::apply(const Columns& columns, int folder) {
   title = columns.title;
   category = columns.category;
   minimumBidCent = columns.minimumBidCent;
   type = columns.type;
-  date = columns.complete ? platform::File(recordPath(getId())).lastModified() : 0;
+  date = columns.complete ? fileDate(folder) : 0;
   if (columns.failure) platform::System::err().println(*columns.failure);
 }
 
@@ -325,25 +359,28 @@ std::shared_ptr<const OfflineAuction::Columns> OfflineAuction::currentColumns() 
 
 void OfflineAuction::prepareListColumns() const { currentColumns(); }
 
-std::unique_ptr<OfflineAuction> OfflineAuction::listEntry() const {
+bool OfflineAuction::listColumnsKnown() const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return columns_ != nullptr;
+}
+
+std::unique_ptr<OfflineAuction> OfflineAuction::listEntry(int folder) const {
   std::unique_ptr<OfflineAuction> entry(new OfflineAuction());
   {
     std::lock_guard<std::mutex> guard(mutex_);
     entry->id_ = id_;
     entry->state_ = state_;
   }
-  entry->apply(*currentColumns());
+  entry->apply(*currentColumns(), folder);
   return entry;
 }
 
 void OfflineAuction::fillInto(xml::Element& element) const {
-  using zentravilo::util::DayDate;
   element.addElement("title").setText(title);
   element.addElement("category").setText(std::to_string(category));
   element.addElement("minimumBid").setText(formatAmount(minimumBidCent));
   element.addElement("type").setText(type);
-  DayDate day{platform::Date(date)};
-  element.addElement("date").setText(day.asGermanFormat());
+  element.addElement("date").setText(germanDay(date));
 }
 
 void OfflineAuction::replacePath(xml::Element& parent, std::string_view name,

@@ -53,10 +53,14 @@ class OfflineAuction {
   // setFromCollector gives them for the current XML, and the record file's
   // date. The columns of one XML text are worked out once and kept; a
   // failure is printed again at every call, as a fresh reading would.
-  std::unique_ptr<OfflineAuction> listEntry() const;
+  // `folder`, when not -1, is the record folder (getAuctionPath()) held
+  // open, where the record file's date is looked up.
+  std::unique_ptr<OfflineAuction> listEntry(int folder = -1) const;
   // Works out the columns of the current XML now, unless they are known;
   // prints nothing. Lists call it for many records side by side.
   void prepareListColumns() const;
+  // Whether the columns of the current XML are known already.
+  bool listColumnsKnown() const;
 
   // 1 + the largest numbered record file (negatives count as 0), 1 when
   // there is none. Nothing is reserved.
@@ -105,7 +109,10 @@ class OfflineAuction {
   // The columns in order; stops at the first failure.
   static Columns readColumns(const std::optional<std::string>& xml);
   // Sets the columns and the date, and prints the failure.
-  void apply(const Columns& columns);
+  // `folder` as for listEntry.
+  void apply(const Columns& columns, int folder = -1);
+  // The record file's last change; see listEntry for `folder`.
+  int64_t fileDate(int folder) const;
   std::shared_ptr<const Columns> currentColumns() const;
 
   // Writes the record file; the caller holds saveMutex_.

@@ -1,6 +1,9 @@
 // The local auction record commands: save, load, remove, the next free
 // number and the three auction lists.
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <exception>
@@ -96,6 +99,23 @@ void inParallel(size_t count, Work work) {
   run();
   for (std::thread& t : pool) t.join();
 }
+
+// The record folder open for lookups while a list is built; -1 when it
+// cannot be opened, and the records' paths are used instead.
+class RecordFolder {
+ public:
+  RecordFolder()
+      : descriptor_(::open(OfflineAuction::getAuctionPath().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
+  RecordFolder(const RecordFolder&) = delete;
+  RecordFolder& operator=(const RecordFolder&) = delete;
+  ~RecordFolder() {
+    if (descriptor_ != -1) ::close(descriptor_);
+  }
+  int descriptor() const { return descriptor_; }
+
+ private:
+  int descriptor_;
+};
 
 std::unique_ptr<Ordering> orderingFor(const std::optional<std::string>& sortBy,
                                       std::shared_ptr<bool> ascending) {
@@ -211,8 +231,21 @@ std::string Server::Handler::auctionList(Properties& props, int32_t state) {
 
   // The columns are worked out on copies: the shared records may be in use
   // by other connections.
-  std::vector<std::unique_ptr<OfflineAuction>> listed(collected.size());
-  inParallel(collected.size(), [&](size_t i) { listed[i] = collected[i]->listEntry(); });
+  // Only columns not yet known are worked out side by side: a repeated list
+  // knows them all and starts no threads.
+  std::vector<const OfflineAuction*> unknown;
+  for (const std::shared_ptr<OfflineAuction>& record : collected) {
+    if (!record->listColumnsKnown()) unknown.push_back(record.get());
+  }
+  inParallel(unknown.size(), [&](size_t i) { unknown[i]->prepareListColumns(); });
+  // The dates are looked up in the record folder held open: a walk along
+  // the whole path for each record costs more than the rest of its entry.
+  RecordFolder folder;
+  std::vector<std::unique_ptr<OfflineAuction>> listed;
+  listed.reserve(collected.size());
+  for (const std::shared_ptr<OfflineAuction>& record : collected) {
+    listed.push_back(record->listEntry(folder.descriptor()));
+  }
 
   auto ascending = std::make_shared<bool>(props.getProperty("sortDirection") == "ascending");
   std::unique_ptr<Ordering> ordering = orderingFor(props.getProperty("sortBy"), ascending);
