@@ -143,6 +143,12 @@ class Server::Handler {
   // Answers 404 and returns false when name leads out of its folder.
   static bool staysInside(std::string_view relative);
 
+  // The record held for the number, or nothing.
+  std::shared_ptr<OfflineAuction> heldAuction(int32_t id);
+  // Holds a record just read, unless another connection held one for the
+  // number meanwhile; returns the one held.
+  std::shared_ptr<OfflineAuction> holdAuction(int32_t id, std::shared_ptr<OfflineAuction> read);
+
   // --- steps of the submission. A returned text is an "error:" answer that
   // ends the command; nothing means go on.
   // The record of the number: the one held, else read from its record file

@@ -177,18 +177,24 @@ std::string Server::Handler::onAuctionRemove(Properties& props) {
   return "ok";
 }
 
+std::shared_ptr<OfflineAuction> Server::Handler::heldAuction(int32_t id) {
+  return server_.auctions.with([&](auto& auctions) -> std::shared_ptr<OfflineAuction> {
+    auto found = auctions.find(id);
+    return found == auctions.end() ? nullptr : found->second;
+  });
+}
+
+std::shared_ptr<OfflineAuction> Server::Handler::holdAuction(int32_t id, std::shared_ptr<OfflineAuction> read) {
+  return server_.auctions.with(
+      [&](auto& auctions) { return auctions.emplace(id, std::move(read)).first->second; });
+}
+
 std::string Server::Handler::auctionList(Properties& props, int32_t state) {
   int32_t limit = numberParameter(props, "limit");
   xml::Document document = xml::DocumentHelper::createDocument();
   xml::Element root = document.addElement("auctions");
 
   const std::vector<int32_t> ids = OfflineAuction::getAuctionIds();
-  auto held = [&](int32_t id) {
-    return server_.auctions.with([&](auto& auctions) -> std::shared_ptr<OfflineAuction> {
-      auto found = auctions.find(id);
-      return found == auctions.end() ? nullptr : found->second;
-    });
-  };
   // Without a limit every record not yet held is read anyway: read them side
   // by side first. With a limit only those up to it may be read.
   std::vector<std::shared_ptr<OfflineAuction>> read(ids.size());
@@ -197,7 +203,7 @@ std::string Server::Handler::auctionList(Properties& props, int32_t state) {
   if (limit < 0) {
     std::vector<size_t> missing;
     for (size_t i = 0; i < ids.size(); ++i) {
-      if (!held(ids[i])) missing.push_back(i);
+      if (!heldAuction(ids[i])) missing.push_back(i);
     }
     inParallel(missing.size(), [&](size_t k) {
       const size_t i = missing[k];
@@ -211,13 +217,11 @@ std::string Server::Handler::auctionList(Properties& props, int32_t state) {
 
   std::vector<std::shared_ptr<OfflineAuction>> collected;
   for (size_t i = 0; i < ids.size(); ++i) {
-    std::shared_ptr<OfflineAuction> record = held(ids[i]);
+    std::shared_ptr<OfflineAuction> record = heldAuction(ids[i]);
     if (!record) {
       try {
         if (failures[i]) std::rethrow_exception(failures[i]);
-        std::shared_ptr<OfflineAuction> loaded = read[i] ? read[i] : OfflineAuction::load(ids[i]);
-        record = server_.auctions.with(
-            [&](auto& auctions) { return auctions.emplace(ids[i], loaded).first->second; });
+        record = holdAuction(ids[i], read[i] ? read[i] : OfflineAuction::load(ids[i]));
       } catch (const std::exception& e) {
         platform::printStackTrace(e);
         continue;

@@ -194,15 +194,9 @@ int64_t expectedBytes(const xml::Document& document) {
 }  // namespace
 
 std::shared_ptr<OfflineAuction> Server::Handler::heldOrRead(int32_t id) {
-  std::shared_ptr<OfflineAuction> held = server_.auctions.with(
-      [&](auto& auctions) -> std::shared_ptr<OfflineAuction> {
-        auto found = auctions.find(id);
-        return found == auctions.end() ? nullptr : found->second;
-      });
-  if (held) return held;
+  if (std::shared_ptr<OfflineAuction> held = heldAuction(id)) return held;
   if (!File(OfflineAuction::getAuctionPath() + std::to_string(id)).exists()) return nullptr;
-  std::shared_ptr<OfflineAuction> loaded = OfflineAuction::load(id);
-  return server_.auctions.with([&](auto& auctions) { return auctions.emplace(id, loaded).first->second; });
+  return holdAuction(id, OfflineAuction::load(id));
 }
 
 std::optional<std::string> Server::Handler::collectSubmission(const std::optional<std::string>& auctionIds,
