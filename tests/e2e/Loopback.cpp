@@ -4,16 +4,19 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <stdexcept>
 #include <thread>
 
 #include "quorvelauction/offline/Server.h"
+#include "quorvelauction/offline/ServiceTimeouts.h"
 #include "support/TempDir.h"
 
 namespace e2e {
@@ -143,20 +146,62 @@ Reply get(int port, const std::string& target) {
   return connection.readReply();
 }
 
+namespace {
+
+// The environment of the server process: ours, with the server state a test
+// set in this process handed over (see tests/fakes/local_server.cpp).
+std::vector<std::string> serverEnvironment() {
+  using quorvelauction::offline::ServiceTimeouts;
+  std::vector<std::string> out;
+  for (char** entry = environ; *entry; ++entry) {
+    std::string_view text(*entry);
+    if (text.rfind("QA_SERVER_SESSION_ID=", 0) == 0 || text.rfind("QA_SERVICE_TIMEOUTS=", 0) == 0) continue;
+    out.emplace_back(text);
+  }
+  out.push_back("QA_SERVER_SESSION_ID=" + quorvelauction::offline::Server::serverSessionId.get());
+  out.push_back("QA_SERVICE_TIMEOUTS=" + std::to_string(ServiceTimeouts::probe().count()) + "," +
+                std::to_string(ServiceTimeouts::connect().count()) + "," +
+                std::to_string(ServiceTimeouts::read().count()));
+  return out;
+}
+
+std::vector<char*> pointers(std::vector<std::string>& texts) {
+  std::vector<char*> out;
+  for (std::string& text : texts) out.push_back(text.data());
+  out.push_back(nullptr);
+  return out;
+}
+
+}  // namespace
+
 ServerProcess::ServerProcess(const std::string& folder, const std::optional<std::string>& argument,
                              int port)
     : folder_(folder), port_(port ? port : freePort()) {
-  pid_ = ::fork();
-  if (pid_ < 0) throw std::runtime_error("fork failed");
-  if (pid_ == 0) {
-    if (::chdir(folder.c_str()) != 0) std::_Exit(3);
-    int log = ::open((folder + "output.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ::dup2(log, STDOUT_FILENO);
-    ::dup2(log, STDERR_FILENO);
-    std::vector<std::string> args;
-    if (argument) args.push_back(*argument);
-    quorvelauction::offline::Server::main(args, port_);
-  }
+  // Started afresh rather than forked: a fork of this threaded process could
+  // inherit a lock some other thread held at that moment, and hang.
+  std::vector<std::string> args{QA_BINARY_DIR "/fake_local_server", std::to_string(port_)};
+  if (argument) args.push_back(*argument);
+  std::vector<std::string> environment = serverEnvironment();
+  std::vector<char*> argv = pointers(args), envp = pointers(environment);
+  const std::string output = folder + "output.txt";
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+  // The server meets a vanished peer as a user's machine does, not with the
+  // SIGPIPE this test process may ignore.
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGPIPE);
+  posix_spawnattr_setsigdefault(&attributes, &defaults);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+  const int failed = posix_spawn(&pid_, argv[0], &actions, &attributes, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
+  if (failed) throw std::runtime_error(std::string("cannot start the server: ") + std::strerror(failed));
   // Ready once it has built everything (its start-up prints "server: "
   // before the accept loop, into "log.txt" with "debug.txt") and accepts;
   // a process that ended early has failed to start.

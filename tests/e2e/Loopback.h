@@ -51,8 +51,8 @@ class Connection {
 // GET target on a fresh connection.
 Reply get(int port, const std::string& target);
 
-// The server in a process of its own, forked from the test process and
-// started in a folder. Killed when the object goes unless it ended before.
+// The server in a process of its own (tests/fakes/local_server.cpp), started
+// in a folder with the session id and service time-outs this process set. Killed when the object goes unless it ended before.
 class ServerProcess {
  public:
   // port 0 picks a free one.

@@ -524,7 +524,9 @@ TEST_F(SubmitCommandsTest, OneTransferAtATime) {
   ASSERT_FALSE(polled.empty());
   for (size_t i = 0; i < polled.size(); ++i) {
     EXPECT_EQ(polled[i].second, expected) << i;
-    if (i > 0) EXPECT_GE(polled[i].first, polled[i - 1].first) << i;
+    if (i > 0) {
+      EXPECT_GE(polled[i].first, polled[i - 1].first) << i;
+    }
   }
   EXPECT_TRUE(std::any_of(polled.begin(), polled.end(), [&](auto p) { return p.first > 0 && p.first < expected; }));
   int64_t sent = 0;
