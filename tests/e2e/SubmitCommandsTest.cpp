@@ -505,7 +505,8 @@ TEST_F(SubmitCommandsTest, UnreachableServiceLeavesCountersAsTheyWere) {
 
 TEST_F(SubmitCommandsTest, OneTransferAtATime) {
   prepareList();
-  delay = std::chrono::milliseconds(100);
+  // Slow enough that the refused calls and a poll land while the first runs, even on a loaded machine.
+  delay = std::chrono::milliseconds(250);
   start();
   saveList();
   std::future<std::string> first = std::async(std::launch::async, [&] { return submit("1"); });
