@@ -165,6 +165,67 @@ TEST(Expressions, OperatorsBindByLevelInAnyOrder) {
   });
 }
 
+// A value holds one payload chosen by its kind: copies and moves between
+// any two kinds, onto itself and from inside what it holds keep the value.
+TEST(Values, CopiesAndMovesBetweenEveryKind) {
+  auto list = std::make_shared<vtl::List>();
+  list->items = {vtl::Value(1), vtl::Value("x")};
+  const std::vector<std::pair<vtl::Value, std::string>> values = {
+      {vtl::Value(), "null"},
+      {vtl::Value(true), "true"},
+      {vtl::Value(-7), "-7"},
+      {vtl::Value("short"), "short"},
+      {vtl::Value(std::string(100, 'L')), std::string(100, 'L')},
+      {vtl::Value(list), "[1, x]"},
+  };
+  for (const auto& [source, text] : values) {
+    vtl::Value copy(source);
+    EXPECT_EQ(copy.toString(), text);
+    EXPECT_EQ(copy.kind(), source.kind());
+    copy = copy;
+    EXPECT_EQ(copy.toString(), text);
+    for (const auto& [target, targetText] : values) {
+      vtl::Value assigned = target;
+      assigned = source;
+      EXPECT_EQ(assigned.toString(), text) << "copied over " << targetText;
+      vtl::Value moved = target;
+      vtl::Value taken = source;
+      moved = std::move(taken);
+      EXPECT_EQ(moved.toString(), text) << "moved over " << targetText;
+    }
+    EXPECT_EQ(source.toString(), text);
+  }
+  // The source lives in the list the target gives up.
+  vtl::Value holder(std::make_shared<vtl::List>(*list));
+  holder = holder.asList()->items[1];
+  EXPECT_EQ(holder.toString(), "x");
+  vtl::Value mover(std::make_shared<vtl::List>(*list));
+  mover = std::move(mover.asList()->items[0]);
+  EXPECT_EQ(mover.toString(), "1");
+  EXPECT_EQ(list->items.size(), 2u);
+}
+
+// Values shared between variables, loop turns and renderings.
+TEST(Values, SharedValuesAndTheirChanges) {
+  expectAll({
+      // A list written in the template is new at every evaluation.
+      {"#foreach($i in [1..3])#set($l = [1, 2])$l.add($i)$l #end", "true[1, 2, 1] true[1, 2, 2] true[1, 2, 3] "},
+      // Variables share a list, as Java references do.
+      {"#set($a = [1])#set($b = $a)$b.add(2)$a", "true[1, 2]"},
+      // A text is copied: the first variable changes alone.
+      {"#set($a = 'one')#set($b = $a)#set($a = 'two')$b $a", "one two"},
+      {"#set($s = 'x')#foreach($i in [1..3])#set($s = \"$s$i\")#end$s", "x123"},
+      {"#set($name = \"$name$name\")$name", "JoeJoe"},
+      {"#set($t = $n)#set($n = 'five')$t $n", "5 five"},
+      {"#foreach($x in $items)#set($items = 'gone')$x#end $items", "abc gone"},
+  });
+  // A context value a template changes stays changed for the next rendering.
+  auto engine = vtltest::engineFor(".");
+  vtl::Context context = standardContext();
+  EXPECT_EQ(vtltest::evaluate(*engine, context, "$items.add('d')"), "true");
+  EXPECT_EQ(vtltest::evaluate(*engine, context, "$items"), "[a, b, c, d]");
+}
+
 TEST(ParseErrors, NameTemplateLineAndColumn) {
   struct ErrorCase {
     const char* text;
