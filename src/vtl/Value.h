@@ -61,6 +61,9 @@ class Value {
       int_ = other.int_;
     } else if (kind_ == Kind::kString && other.kind_ == Kind::kString) {
       string_ = other.string_;  // reuses this text's buffer
+    } else if (!owns() && other.kind_ == Kind::kString) {
+      std::construct_at(&string_, other.string_);
+      kind_ = Kind::kString;
     } else if (this != &other) {
       // other may live inside what this value holds (an item of its list).
       Value copy(other);
@@ -74,6 +77,8 @@ class Value {
       int_ = other.int_;
     } else if (kind_ == Kind::kString && other.kind_ == Kind::kString) {
       string_ = std::move(other.string_);
+    } else if (!owns()) {
+      std::construct_at(this, std::move(other));  // nothing to give up first
     } else if (this != &other) {
       moveAssignOther(other);
     }
