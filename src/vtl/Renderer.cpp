@@ -111,12 +111,33 @@ void Renderer::run(const Template& tmpl) {
   try {
     renderParsed(tmpl);
   } catch (...) {
-    writer_.write(output_);
+    writer_.write(output_.view());
     output_.clear();
     throw;
   }
-  writer_.write(output_);
+  writer_.write(output_.view());
   output_.clear();
+}
+
+void Renderer::writeGrowing(std::string_view text) {
+  if (out_ == &output_ && output_.size() >= kFlushSize) {
+    writer_.write(output_.view());
+    output_.clear();
+  }
+  out_->append(text);
+}
+
+void Renderer::writeOther(const Value& value) {
+  std::string text;
+  value.appendTo(text);
+  write(text);
+}
+
+TextBuffer* Renderer::acquireBuffer() {
+  if (buffersInUse_ == buffers_.size()) buffers_.push_back(std::make_unique<TextBuffer>());
+  TextBuffer* buffer = buffers_[buffersInUse_++].get();
+  buffer->clear();
+  return buffer;
 }
 
 // Makes the variables of one template current while it lives.
@@ -182,13 +203,6 @@ void Renderer::enterBlock() {
 }
 
 void Renderer::leaveBlock() { --blockDepth; }
-
-void Renderer::flushIfLarge() {
-  if (out_ == &output_ && output_.size() >= kFlushSize) {
-    writer_.write(output_);
-    output_.clear();
-  }
-}
 
 int Renderer::parameterIndex(std::string_view name) const {
   const auto& params = frame_->macro->parameters;
@@ -371,10 +385,7 @@ void Block::render(Renderer& r) const {
     Renderer& r;
     ~Leave() { r.leaveBlock(); }
   } leave{r};
-  for (const Node* child : children) {
-    child->render(r);
-    r.flushIfLarge();
-  }
+  for (const Node* child : children) child->render(r);
 }
 
 void TextNode::render(Renderer& r) const { r.write(text); }
@@ -564,15 +575,18 @@ bool ReferenceExpr::truth(Renderer& r) const {
 }
 
 const Value& InterpolatedExpr::eval(Renderer& r, Value& scratch) const {
-  std::string buffer;
-  std::string* previous = r.redirect(&buffer);
+  TextBuffer* buffer = r.acquireBuffer();
+  TextBuffer* previous = r.redirect(buffer);
   struct Back {
     Renderer& r;
-    std::string* previous;
-    ~Back() { r.redirect(previous); }
+    TextBuffer* previous;
+    ~Back() {
+      r.redirect(previous);
+      r.releaseBuffer();
+    }
   } back{r, previous};
   body->render(r);
-  scratch = Value(std::move(buffer));
+  scratch = Value(buffer->view());
   return scratch;
 }
 

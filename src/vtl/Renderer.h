@@ -11,6 +11,7 @@
 #include "vtl/Macro.h"
 #include "vtl/Node.h"
 #include "vtl/Template.h"
+#include "vtl/TextBuffer.h"
 
 namespace vtl {
 
@@ -28,8 +29,22 @@ class Renderer {
   void run(const Template& tmpl);
 
   Engine& engine() { return engine_; }
-  void write(std::string_view text) { out_->append(text); }
-  void writeValue(const Value& value) { value.appendTo(*out_); }
+  void write(std::string_view text) {
+    if (out_->fits(text.size())) {
+      out_->appendFitting(text);
+    } else {
+      writeGrowing(text);
+    }
+  }
+  void writeValue(const Value& value) {
+    if (value.isString()) {
+      write(value.asString());
+    } else if (value.isInt()) {
+      out_->appendInt(value.asInt());
+    } else {
+      writeOther(value);
+    }
+  }
   // A reference without a value, as written; inside a macro a parameter
   // shows as the caller's reference it stands for.
   void writeLiteral(const ReferenceExpr& ref);
@@ -70,11 +85,14 @@ class Renderer {
   void setProperty(const Value& target, std::string_view name, const Value& value);
 
   // Output into a separate buffer while an interpolated text renders.
-  std::string* redirect(std::string* buffer) { return std::exchange(out_, buffer); }
+  TextBuffer* redirect(TextBuffer* buffer) { return std::exchange(out_, buffer); }
+  // An empty buffer for an interpolated text, until released; buffers are
+  // reused by later texts of the same nesting.
+  TextBuffer* acquireBuffer();
+  void releaseBuffer() { --buffersInUse_; }
 
   void enterBlock();
   void leaveBlock();
-  void flushIfLarge();
 
   void renderParsed(const Template& tmpl);
   const Template& currentTemplate() const { return *templates_.back(); }
@@ -97,6 +115,10 @@ class Renderer {
     SymbolCache* callerCache;
     std::vector<std::pair<std::string, Value>> locals;
   };
+  // Output that does not fit: the collected output goes to the writer first
+  // once it is large.
+  void writeGrowing(std::string_view text);
+  void writeOther(const Value& value);
   int parameterIndex(std::string_view name) const;
   const ReferenceExpr* argumentReference(std::string_view name) const;
   void writeNameAndSteps(const ReferenceExpr& ref);
@@ -119,8 +141,10 @@ class Renderer {
   Engine& engine_;
   Context& context_;
   platform::Writer& writer_;
-  std::string output_;
-  std::string* out_;
+  TextBuffer output_;
+  TextBuffer* out_;
+  std::vector<std::unique_ptr<TextBuffer>> buffers_;
+  size_t buffersInUse_ = 0;
   Frame* frame_ = nullptr;
   int macroDepth_ = 0;
   std::vector<const Template*> templates_;

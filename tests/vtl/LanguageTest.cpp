@@ -226,6 +226,43 @@ TEST(Values, SharedValuesAndTheirChanges) {
   EXPECT_EQ(vtltest::evaluate(*engine, context, "$items"), "[a, b, c, d]");
 }
 
+// Output is collected in pieces of any size, flushed to the writer once
+// large, and interpolated texts are built in buffers of their own.
+TEST(Output, PiecesOfEverySizeArriveWholeAndInOrder) {
+  std::string counted;
+  for (int i = 1; i <= 30000; ++i) counted += std::to_string(i) + ",";
+  std::string words = "#foreach($w in [";
+  std::string bracketed;
+  for (size_t n = 0; n <= 33; ++n) {
+    words += (n ? ", '" : "'") + std::string(n, 'w') + "'";
+    bracketed += "[" + std::string(n, 'w') + "]";
+  }
+  words += "])[$w]#end";
+  const std::string big(100000, 'b');
+  const std::string wide(70000, 'q');
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"#foreach($i in [1..30000])$i,#end", counted},
+      {words, bracketed},
+      {"x" + big + "y$n", "x" + big + "y5"},
+      {"#foreach($i in [1..3])" + wide + "$i#end", wide + "1" + wide + "2" + wide + "3"},
+      {"#set($s = \"" + big + "$n\")$s|$s", big + "5|" + big + "5"},
+      {"#set($s = \"a$n\")#set($t = \"$s$s$s$s$s$s$s$s$s$s$s$s\")$t", "a5a5a5a5a5a5a5a5a5a5a5a5"},
+      {"#set($m = -2147483647 - 1)$m|#set($z = 0)$z|#set($z = -1)$z|$t|$f", "-2147483648|0|-1|true|false"},
+      // An interpolated text rendered while another is being built.
+      {"#macro(wrap $v)#set($w = \"[$v]\")$w#end#set($a = \"<#wrap($n)>\")$a $w",
+       "<[5]> [5]"},
+      {"#macro(wrap $v)#set($w = \"[$v]\")$w#end#set($a = \"<#wrap($name)#wrap($a)>\")$a",
+       "<[Joe][$a]>"},
+      {"#foreach($i in [1..3])#set($s = \"$i$i\")$s #end", "11 22 33 "},
+  };
+  for (const auto& [text, expected] : cases) {
+    vtl::Context context = standardContext();
+    std::string out = vtltest::evaluate(text, context);
+    EXPECT_EQ(out.size(), expected.size()) << "template: " << text.substr(0, 80);
+    EXPECT_TRUE(out == expected) << "template: " << text.substr(0, 80);
+  }
+}
+
 TEST(ParseErrors, NameTemplateLineAndColumn) {
   struct ErrorCase {
     const char* text;
