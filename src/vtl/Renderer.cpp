@@ -133,12 +133,7 @@ void Renderer::writeOther(const Value& value) {
   write(text);
 }
 
-TextBuffer* Renderer::acquireBuffer() {
-  if (buffersInUse_ == buffers_.size()) buffers_.push_back(std::make_unique<TextBuffer>());
-  TextBuffer* buffer = buffers_[buffersInUse_++].get();
-  buffer->clear();
-  return buffer;
-}
+void Renderer::addBuffer() { buffers_.push_back(std::make_unique<TextBuffer>()); }
 
 // Makes the variables of one template current while it lives.
 class Renderer::Scope {
@@ -385,7 +380,13 @@ void Block::render(Renderer& r) const {
     Renderer& r;
     ~Leave() { r.leaveBlock(); }
   } leave{r};
-  for (const Node* child : children) child->render(r);
+  for (const Node* child : children) {
+    if (child->isText) {
+      r.write(static_cast<const TextNode*>(child)->text);
+    } else {
+      child->render(r);
+    }
+  }
 }
 
 void TextNode::render(Renderer& r) const { r.write(text); }
@@ -424,6 +425,11 @@ void ReferenceNode::render(Renderer& r) const {
 }
 
 void SetNode::render(Renderer& r) const {
+  if (text && target->steps.empty()) {
+    // The buffer the text is in is the renderer's, not a variable's.
+    r.assignText(target->root, target->rootHash, target->rootSymbol, text->render(r));
+    return;
+  }
   Value scratch;
   const Value& v = value->eval(r, scratch);
   if (v.isNull()) return;  // no value: the variable keeps what it had
@@ -491,10 +497,21 @@ void ForeachNode::render(Renderer& r) const {
     if (c) savedCount = *c;
   }
   int32_t count = r.engine().counterInitialValue();
-  for (const Value& item : list->items) {
-    r.assign(variable, variableHash, variableSymbol, item);
-    r.assign(counter, counterHash, kCounterSymbol, Value(count++));
-    body->render(r);
+  if (r.inMacro()) {
+    for (const Value& item : list->items) {
+      r.assign(variable, variableHash, variableSymbol, item);
+      r.assign(counter, counterHash, kCounterSymbol, Value(count++));
+      body->render(r);
+    }
+  } else {
+    // Outside macro calls both variables are context places found once.
+    Value& itemCell = r.variableCell(variable, variableHash, variableSymbol);
+    Value& countCell = r.variableCell(counter, counterHash, kCounterSymbol);
+    for (const Value& item : list->items) {
+      if (!item.isNull()) itemCell = item;
+      countCell = Value(count++);
+      body->render(r);
+    }
   }
   if (saved.isNull()) {
     r.unset(variable, variableHash, variableSymbol);
@@ -575,6 +592,11 @@ bool ReferenceExpr::truth(Renderer& r) const {
 }
 
 const Value& InterpolatedExpr::eval(Renderer& r, Value& scratch) const {
+  scratch.setText(render(r));
+  return scratch;
+}
+
+std::string_view InterpolatedExpr::render(Renderer& r) const {
   TextBuffer* buffer = r.acquireBuffer();
   TextBuffer* previous = r.redirect(buffer);
   struct Back {
@@ -586,8 +608,7 @@ const Value& InterpolatedExpr::eval(Renderer& r, Value& scratch) const {
     }
   } back{r, previous};
   body->render(r);
-  scratch = Value(buffer->view());
-  return scratch;
+  return buffer->view();
 }
 
 const Value& ListExpr::eval(Renderer& r, Value& scratch) const {

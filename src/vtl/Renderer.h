@@ -77,6 +77,15 @@ class Renderer {
   void assign(std::string_view name, size_t hash, uint32_t symbol, Value&& value) {
     if (!value.isNull()) slotOf(name, hash, symbol) = std::move(value);
   }
+  // The text must not live in a variable.
+  void assignText(std::string_view name, size_t hash, uint32_t symbol, std::string_view text) {
+    slotOf(name, hash, symbol).setText(text);
+  }
+  // The variable's place outside macro calls, where it stays while the
+  // context lives.
+  Value& variableCell(std::string_view name, size_t hash, uint32_t symbol) {
+    return cellOf(name, hash, symbol);
+  }
   void unset(std::string_view name, size_t hash, uint32_t symbol);
 
   // The value's named operation or property (getX, getx, get("x"), isX);
@@ -88,7 +97,12 @@ class Renderer {
   TextBuffer* redirect(TextBuffer* buffer) { return std::exchange(out_, buffer); }
   // An empty buffer for an interpolated text, until released; buffers are
   // reused by later texts of the same nesting.
-  TextBuffer* acquireBuffer();
+  TextBuffer* acquireBuffer() {
+    if (buffersInUse_ == buffers_.size()) addBuffer();
+    TextBuffer* buffer = buffers_[buffersInUse_++].get();
+    buffer->clear();
+    return buffer;
+  }
   void releaseBuffer() { --buffersInUse_; }
 
   void enterBlock();
@@ -119,6 +133,7 @@ class Renderer {
   // once it is large.
   void writeGrowing(std::string_view text);
   void writeOther(const Value& value);
+  void addBuffer();
   int parameterIndex(std::string_view name) const;
   const ReferenceExpr* argumentReference(std::string_view name) const;
   void writeNameAndSteps(const ReferenceExpr& ref);

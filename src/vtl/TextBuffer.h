@@ -39,8 +39,12 @@ class TextBuffer {
  private:
   // Short pieces are copied here rather than by a call to memcpy.
   static void copyBytes(char* to, const char* from, size_t n) {
-    if (n > 16) {
+    if (n > 64) {
       std::memcpy(to, from, n);
+    } else if (n > 16) {
+      // 16 bytes at a time, the last 16 overlapping those before.
+      for (size_t i = 0; i + 16 < n; i += 16) copy16(to + i, from + i);
+      copy16(to + n - 16, from + n - 16);
     } else if (n >= 8) {
       uint64_t head;
       uint64_t tail;
@@ -60,6 +64,13 @@ class TextBuffer {
       to[n / 2] = from[n / 2];
       to[n - 1] = from[n - 1];
     }
+  }
+  static void copy16(char* to, const char* from) {
+    struct Bytes16 {
+      char bytes[16];
+    } chunk;
+    std::memcpy(&chunk, from, 16);
+    std::memcpy(to, &chunk, 16);
   }
   // Makes room for more bytes at least.
   void grow(size_t more);

@@ -92,6 +92,15 @@ class Value {
     }
   }
 
+  // Makes this value the text, reusing the buffer of a text it holds.
+  void setText(std::string_view text) {
+    if (kind_ == Kind::kString) {
+      string_.assign(text);
+    } else {
+      *this = Value(text);
+    }
+  }
+
   Kind kind() const { return kind_; }
   bool isNull() const { return kind_ == Kind::kNull; }
   bool isBool() const { return kind_ == Kind::kBool; }

@@ -226,6 +226,24 @@ TEST(Values, SharedValuesAndTheirChanges) {
   EXPECT_EQ(vtltest::evaluate(*engine, context, "$items"), "[a, b, c, d]");
 }
 
+// #set of an interpolated text and #foreach write their variables in place:
+// over any earlier value, through macro parameters, with null items.
+TEST(Directives, SetAndForeachWriteTheirVariablesInPlace) {
+  expectAll({
+      {"#set($n = \"n$n\")$n|#set($items = \"$items\")$items|#set($t = \"$f\")$t", "n5|[a, b, c]|false"},
+      {"#set($s = \"$name\")#set($s = \"$s.length() $s\")$s", "3 Joe"},
+      {"#macro(setp $p)#set($p = \"<$p>\")#end#set($v = 'x')#setp($v)$v", "<x>"},
+      {"#macro(setl)#set($loc = \"[$name]\")$loc#end#setl() $loc", "[Joe] [Joe]"},
+      {"#macro(setq $p)#set($p = \"q$p\")$p#end#setq('lit')", "qlit"},
+      // A null item leaves the variable as it was.
+      {"#foreach($x in [1, $nope, 3])$x,#end", "1,1,3,"},
+      {"#foreach($x in [1, 2])#foreach($x in ['a'])$x#end$x#end|$!x", "a1a2|"},
+      {"#foreach($x in [1, 2])#set($x = \"$x$x\")$x $velocityCount #end", "11 1 22 2 "},
+      {"#macro(loop $l)#foreach($x in $l)$x$velocityCount#end#end#loop($items) #loop([7])", "a1b2c3 71"},
+      {"#set($x = 'kept')#foreach($x in $items)$x#end$x", "abckept"},
+  });
+}
+
 // Output is collected in pieces of any size, flushed to the writer once
 // large, and interpolated texts are built in buffers of their own.
 TEST(Output, PiecesOfEverySizeArriveWholeAndInOrder) {
