@@ -150,30 +150,17 @@ class Renderer::Scope {
 };
 
 Renderer::SymbolCache* Renderer::acquireCache(const Template& tmpl) {
-  for (auto& cache : caches_) {
-    if (cache->templateId == tmpl.id()) {
-      ++cache->active;
-      return cache.get();
-    }
-  }
-  // Caches of templates no longer being rendered go once there are many
-  // (a #parse in a loop parses a new template every time).
-  if (caches_.size() >= 16) {
-    std::erase_if(caches_, [](const std::unique_ptr<SymbolCache>& c) { return c->active == 0; });
-  }
-  caches_.push_back(std::make_unique<SymbolCache>(
-      SymbolCache{tmpl.id(), std::vector<Value*>(tmpl.symbolCount(), nullptr), 1}));
-  return caches_.back().get();
+  return context_.symbolCells().acquire(tmpl.id(), tmpl.symbolCount());
 }
 
-void Renderer::releaseCache(SymbolCache* cache) { --cache->active; }
+void Renderer::releaseCache(SymbolCache* cache) { context_.symbolCells().release(cache); }
 
 Value& Renderer::findCell(std::string_view name, size_t hash, uint32_t symbol) {
   if (symbol == kCounterSymbol) {
     if (!counterCell_) counterCell_ = &context_.cell(name, hash);
     return *counterCell_;
   }
-  if (!cache_ || symbol >= cache_->cells.size()) return context_.cell(name, hash);
+  if (!cache_ || symbol >= cache_->count) return context_.cell(name, hash);
   Value*& cell = cache_->cells[symbol];
   if (!cell) cell = &context_.cell(name, hash);
   return *cell;

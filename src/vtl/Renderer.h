@@ -114,13 +114,7 @@ class Renderer {
   void callMacro(const Macro& macro, Span<Expr*> args);
 
  private:
-  // Where each variable of one template lives in the context, found on
-  // first use: a rendering looks every name up once.
-  struct SymbolCache {
-    uint64_t templateId;
-    std::vector<Value*> cells;
-    int active = 0;
-  };
+  using SymbolCache = SymbolCells::Table;
   class Scope;
   struct Frame {
     const Macro* macro;
@@ -143,9 +137,12 @@ class Renderer {
     return frame_ ? slotInMacro(name, hash, symbol) : cellOf(name, hash, symbol);
   }
   Value& slotInMacro(std::string_view name, size_t hash, uint32_t symbol);
-  // The variable's place in the context, from the symbol cache once known.
+  // The variable's place in the context, from the symbol cache once known
+  // (there is one while a template renders).
   Value& cellOf(std::string_view name, size_t hash, uint32_t symbol) {
-    if (cache_ && symbol < cache_->cells.size() && cache_->cells[symbol]) return *cache_->cells[symbol];
+    if (symbol < cache_->count) {
+      if (Value* cell = cache_->cells[symbol]) return *cell;
+    }
     if (symbol == kCounterSymbol && counterCell_) return *counterCell_;
     return findCell(name, hash, symbol);
   }
@@ -163,7 +160,6 @@ class Renderer {
   Frame* frame_ = nullptr;
   int macroDepth_ = 0;
   std::vector<const Template*> templates_;
-  std::vector<std::unique_ptr<SymbolCache>> caches_;
   SymbolCache* cache_ = nullptr;
   Value* counterCell_ = nullptr;
 };
