@@ -15,7 +15,7 @@ void TextBuffer::reserve(size_t capacity) {
 
 void TextBuffer::grow(size_t more) { reserve(std::max(size_ + more, std::max<size_t>(capacity_ * 2, 64))); }
 
-void TextBuffer::appendInt(int32_t i) {
+void TextBuffer::appendDigits(int32_t i) {
   if (!fits(11)) grow(11);  // "-2147483648"
   char* at = data_.get() + size_;
   size_ += static_cast<size_t>(std::to_chars(at, at + 11, i).ptr - at);

@@ -34,7 +34,13 @@ class TextBuffer {
     size_ += text.size();
   }
   // The decimal digits of i.
-  void appendInt(int32_t i);
+  void appendInt(int32_t i) {
+    if (static_cast<uint32_t>(i) < 10 && fits(1)) {
+      data_[size_++] = static_cast<char>('0' + i);  // a loop counter, mostly
+    } else {
+      appendDigits(i);
+    }
+  }
 
  private:
   // Short pieces are copied here rather than by a call to memcpy.
@@ -72,6 +78,7 @@ class TextBuffer {
     std::memcpy(&chunk, from, 16);
     std::memcpy(to, &chunk, 16);
   }
+  void appendDigits(int32_t i);
   // Makes room for more bytes at least.
   void grow(size_t more);
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -94,10 +95,13 @@ class Value {
 
   // Makes this value the text, reusing the buffer of a text it holds.
   void setText(std::string_view text) {
-    if (kind_ == Kind::kString) {
+    if (kind_ != Kind::kString) {
+      *this = Value(text);
+    } else if (viewsOwnText(text)) {
       string_.assign(text);
     } else {
-      *this = Value(text);
+      string_.clear();  // clear and append: a shorter path than assign
+      string_.append(text);
     }
   }
 
@@ -137,6 +141,10 @@ class Value {
   std::string className() const;
 
  private:
+  bool viewsOwnText(std::string_view text) const {
+    std::less_equal<const char*> atOrBefore;
+    return atOrBefore(string_.data(), text.data()) && atOrBefore(text.data(), string_.data() + string_.size());
+  }
   // Whether the payload needs destruction.
   bool owns() const { return kind_ >= Kind::kString; }
   // For a list or an object.

@@ -203,6 +203,19 @@ TEST(Values, CopiesAndMovesBetweenEveryKind) {
   mover = std::move(mover.asList()->items[0]);
   EXPECT_EQ(mover.toString(), "1");
   EXPECT_EQ(list->items.size(), 2u);
+  // A text set over each kind, also from a part of the value's own text.
+  for (const auto& [target, targetText] : values) {
+    vtl::Value set = target;
+    set.setText("new text");
+    EXPECT_EQ(set.toString(), "new text") << "set over " << targetText;
+    set.setText(std::string_view(set.asString()).substr(4));
+    EXPECT_EQ(set.toString(), "text");
+    set.setText(set.asString());
+    EXPECT_EQ(set.toString(), "text");
+    set.setText(std::string(40, 'y'));
+    set.setText(std::string_view(set.asString()).substr(30));
+    EXPECT_EQ(set.toString(), std::string(10, 'y'));
+  }
 }
 
 // Values shared between variables, loop turns and renderings.
