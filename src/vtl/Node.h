@@ -80,6 +80,11 @@ struct ReferenceNode : Node {
   const ReferenceExpr* ref = nullptr;
   uint32_t backslashes = 0;
   void render(Renderer& r) const override;
+
+ private:
+  // Apart from the plain variable outside macros, which needs no value of
+  // its own (and so no saved registers).
+  void renderEvaluated(Renderer& r) const;
 };
 
 struct LiteralExpr : Expr {

@@ -388,6 +388,10 @@ void ReferenceNode::render(Renderer& r) const {
     }
     return;
   }
+  renderEvaluated(r);
+}
+
+void ReferenceNode::renderEvaluated(Renderer& r) const {
   Value scratch;
   const Value& value = ref->eval(r, scratch);
   if (backslashes == 0) {
