@@ -77,7 +77,8 @@ class Renderer {
   void assign(std::string_view name, size_t hash, uint32_t symbol, Value&& value) {
     if (!value.isNull()) slotOf(name, hash, symbol) = std::move(value);
   }
-  // The text must not live in a variable.
+  // The text must not view a macro's local, which finding the slot can
+  // move; a rendered text lives in the renderer's buffers.
   void assignText(std::string_view name, size_t hash, uint32_t symbol, std::string_view text) {
     slotOf(name, hash, symbol).setText(text);
   }
