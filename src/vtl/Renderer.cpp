@@ -456,6 +456,16 @@ void IfNode::render(Renderer& r) const {
   if (otherwise) otherwise->render(r);
 }
 
+namespace {
+
+// A list changed by the body of the loop that walks it fails the rendering,
+// as the next step of a Java list iterator would.
+void checkUnchanged(const List& list, size_t size) {
+  if (list.items.size() != size) throw platform::ConcurrentModificationException("");
+}
+
+}  // namespace
+
 void ForeachNode::render(Renderer& r) const {
   // A literal list is walked where it is: the loop cannot reach it.
   const List* list = items->constantItems();
@@ -488,20 +498,26 @@ void ForeachNode::render(Renderer& r) const {
     if (c) savedCount = *c;
   }
   int32_t count = r.engine().counterInitialValue();
+  // The body may add to the list it walks: items are taken by position, and
+  // a change ends the loop as it ends a list iterator in Java.
+  const size_t size = list->items.size();
   if (r.inMacro()) {
-    for (const Value& item : list->items) {
-      r.assign(variable, variableHash, variableSymbol, item);
+    for (size_t i = 0; i < size; ++i) {
+      r.assign(variable, variableHash, variableSymbol, list->items[i]);
       r.assign(counter, counterHash, kCounterSymbol, Value(count++));
       body->render(r);
+      checkUnchanged(*list, size);
     }
   } else {
     // Outside macro calls both variables are context places found once.
     Value& itemCell = r.variableCell(variable, variableHash, variableSymbol);
     Value& countCell = r.variableCell(counter, counterHash, kCounterSymbol);
-    for (const Value& item : list->items) {
+    for (size_t i = 0; i < size; ++i) {
+      const Value& item = list->items[i];
       if (!item.isNull()) itemCell = item;
       countCell = Value(count++);
       body->render(r);
+      checkUnchanged(*list, size);
     }
   }
   if (saved.isNull()) {
