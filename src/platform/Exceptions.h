@@ -36,6 +36,7 @@ PLATFORM_EXCEPTION(IllegalStateException, RuntimeException);
 PLATFORM_EXCEPTION(NullPointerException, RuntimeException);
 PLATFORM_EXCEPTION(IndexOutOfBoundsException, RuntimeException);
 PLATFORM_EXCEPTION(NoSuchElementException, RuntimeException);
+PLATFORM_EXCEPTION(ConcurrentModificationException, RuntimeException);
 PLATFORM_EXCEPTION(UnsupportedOperationException, RuntimeException);
 PLATFORM_EXCEPTION(ParseException, Exception);
 PLATFORM_EXCEPTION(DecoderException, Exception);

@@ -10,6 +10,7 @@ Context& Context::operator=(const Context& other) {
   if (this == &other) return *this;
   entries_.clear();
   index_.clear();
+  symbolCells_.clear();
   for (const auto& entry : other.entries_) {
     if (!entry->value.isNull()) put(entry->key, entry->hash, entry->value);
   }

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "vtl/SymbolCells.h"
 #include "vtl/Value.h"
 
 namespace vtl {
@@ -41,6 +42,9 @@ class Context {
   // the same address for the life of the context, so a rendering looks each
   // name up once; storing null there removes the key.
   Value& cell(std::string_view key, size_t hash);
+  // The places of the variables of templates rendered with this context;
+  // a copy starts without them.
+  SymbolCells& symbolCells() { return symbolCells_; }
 
  private:
   struct Entry {
@@ -55,6 +59,7 @@ class Context {
   std::vector<std::unique_ptr<Entry>> entries_;
   // Open addressing with linear probing over entries_, at most half full.
   std::vector<Entry*> index_;
+  SymbolCells symbolCells_;
 };
 
 }  // namespace vtl

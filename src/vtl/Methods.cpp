@@ -244,8 +244,11 @@ bool stringMethod(const std::string& s, std::string_view name, std::span<const V
   if ((name == "contains" || name == "compareToIgnoreCase") && argc == 1) {
     const std::string* arg = textArg(args, 0);
     if (!arg) return false;
-    result = name == "contains" ? Value(s.find(*arg) != std::string::npos)
-                                : Value(compareIgnoringCase(s, *arg));
+    if (name == "contains") {
+      result = Value(s.find(*arg) != std::string::npos);
+    } else {
+      result = Value(compareIgnoringCase(s, *arg));
+    }
     return true;
   }
   if (name == "charAt" && argc == 1 && intArg(0)) {

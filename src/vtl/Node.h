@@ -22,6 +22,9 @@ constexpr uint32_t kCounterSymbol = 0xFFFFFFFFu;
 
 struct Node {
   uint32_t offset = 0;  // where it starts in the template text
+  // Text is most of what a template holds; a block writes it without a
+  // virtual call.
+  bool isText = false;
   virtual void render(Renderer& r) const = 0;
 };
 
@@ -45,6 +48,7 @@ struct Block : Node {
 };
 
 struct TextNode : Node {
+  TextNode() { isText = true; }
   std::string_view text;
   void render(Renderer& r) const override;
 };
@@ -76,6 +80,11 @@ struct ReferenceNode : Node {
   const ReferenceExpr* ref = nullptr;
   uint32_t backslashes = 0;
   void render(Renderer& r) const override;
+
+ private:
+  // Apart from the plain variable outside macros, which needs no value of
+  // its own (and so no saved registers).
+  void renderEvaluated(Renderer& r) const;
 };
 
 struct LiteralExpr : Expr {
@@ -87,6 +96,8 @@ struct LiteralExpr : Expr {
 // A double-quoted text with references or directives in it.
 struct InterpolatedExpr : Expr {
   const Block* body = nullptr;
+  // The text, valid until the next interpolated text renders.
+  std::string_view render(Renderer& r) const;
   const Value& eval(Renderer& r, Value& scratch) const override;
   bool truth(Renderer&) const override { return false; }
 };
@@ -137,6 +148,9 @@ struct NotExpr : Expr {
 struct SetNode : Node {
   const ReferenceExpr* target = nullptr;
   const Expr* value = nullptr;
+  // The value when it is an interpolated text: rendered straight into the
+  // variable, without a value in between.
+  const InterpolatedExpr* text = nullptr;
   void render(Renderer& r) const override;
 };
 

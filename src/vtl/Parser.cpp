@@ -535,6 +535,7 @@ Node* Parser::parseSet(size_t offset) {
   auto* node = arena_.make<SetNode>();
   node->target = target;
   node->value = parseExpression();
+  node->text = dynamic_cast<const InterpolatedExpr*>(node->value);
   closeParen();
   return node;
 }

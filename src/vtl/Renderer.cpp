@@ -111,13 +111,29 @@ void Renderer::run(const Template& tmpl) {
   try {
     renderParsed(tmpl);
   } catch (...) {
-    writer_.write(output_);
+    writer_.write(output_.view());
     output_.clear();
     throw;
   }
-  writer_.write(output_);
+  writer_.write(output_.view());
   output_.clear();
 }
+
+void Renderer::writeGrowing(std::string_view text) {
+  if (out_ == &output_ && output_.size() >= kFlushSize) {
+    writer_.write(output_.view());
+    output_.clear();
+  }
+  out_->append(text);
+}
+
+void Renderer::writeOther(const Value& value) {
+  std::string text;
+  value.appendTo(text);
+  write(text);
+}
+
+void Renderer::addBuffer() { buffers_.push_back(std::make_unique<TextBuffer>()); }
 
 // Makes the variables of one template current while it lives.
 class Renderer::Scope {
@@ -134,30 +150,17 @@ class Renderer::Scope {
 };
 
 Renderer::SymbolCache* Renderer::acquireCache(const Template& tmpl) {
-  for (auto& cache : caches_) {
-    if (cache->templateId == tmpl.id()) {
-      ++cache->active;
-      return cache.get();
-    }
-  }
-  // Caches of templates no longer being rendered go once there are many
-  // (a #parse in a loop parses a new template every time).
-  if (caches_.size() >= 16) {
-    std::erase_if(caches_, [](const std::unique_ptr<SymbolCache>& c) { return c->active == 0; });
-  }
-  caches_.push_back(std::make_unique<SymbolCache>(
-      SymbolCache{tmpl.id(), std::vector<Value*>(tmpl.symbolCount(), nullptr), 1}));
-  return caches_.back().get();
+  return context_.symbolCells().acquire(tmpl.id(), tmpl.symbolCount());
 }
 
-void Renderer::releaseCache(SymbolCache* cache) { --cache->active; }
+void Renderer::releaseCache(SymbolCache* cache) { context_.symbolCells().release(cache); }
 
 Value& Renderer::findCell(std::string_view name, size_t hash, uint32_t symbol) {
   if (symbol == kCounterSymbol) {
     if (!counterCell_) counterCell_ = &context_.cell(name, hash);
     return *counterCell_;
   }
-  if (!cache_ || symbol >= cache_->cells.size()) return context_.cell(name, hash);
+  if (!cache_ || symbol >= cache_->count) return context_.cell(name, hash);
   Value*& cell = cache_->cells[symbol];
   if (!cell) cell = &context_.cell(name, hash);
   return *cell;
@@ -182,13 +185,6 @@ void Renderer::enterBlock() {
 }
 
 void Renderer::leaveBlock() { --blockDepth; }
-
-void Renderer::flushIfLarge() {
-  if (out_ == &output_ && output_.size() >= kFlushSize) {
-    writer_.write(output_);
-    output_.clear();
-  }
-}
 
 int Renderer::parameterIndex(std::string_view name) const {
   const auto& params = frame_->macro->parameters;
@@ -372,8 +368,11 @@ void Block::render(Renderer& r) const {
     ~Leave() { r.leaveBlock(); }
   } leave{r};
   for (const Node* child : children) {
-    child->render(r);
-    r.flushIfLarge();
+    if (child->isText) {
+      r.write(static_cast<const TextNode*>(child)->text);
+    } else {
+      child->render(r);
+    }
   }
 }
 
@@ -389,6 +388,10 @@ void ReferenceNode::render(Renderer& r) const {
     }
     return;
   }
+  renderEvaluated(r);
+}
+
+void ReferenceNode::renderEvaluated(Renderer& r) const {
   Value scratch;
   const Value& value = ref->eval(r, scratch);
   if (backslashes == 0) {
@@ -413,6 +416,11 @@ void ReferenceNode::render(Renderer& r) const {
 }
 
 void SetNode::render(Renderer& r) const {
+  if (text && target->steps.empty()) {
+    // The buffer the text is in is the renderer's, not a variable's.
+    r.assignText(target->root, target->rootHash, target->rootSymbol, text->render(r));
+    return;
+  }
   Value scratch;
   const Value& v = value->eval(r, scratch);
   if (v.isNull()) return;  // no value: the variable keeps what it had
@@ -448,6 +456,16 @@ void IfNode::render(Renderer& r) const {
   if (otherwise) otherwise->render(r);
 }
 
+namespace {
+
+// A list changed by the body of the loop that walks it fails the rendering,
+// as the next step of a Java list iterator would.
+void checkUnchanged(const List& list, size_t size) {
+  if (list.items.size() != size) throw platform::ConcurrentModificationException("");
+}
+
+}  // namespace
+
 void ForeachNode::render(Renderer& r) const {
   // A literal list is walked where it is: the loop cannot reach it.
   const List* list = items->constantItems();
@@ -480,10 +498,27 @@ void ForeachNode::render(Renderer& r) const {
     if (c) savedCount = *c;
   }
   int32_t count = r.engine().counterInitialValue();
-  for (const Value& item : list->items) {
-    r.assign(variable, variableHash, variableSymbol, item);
-    r.assign(counter, counterHash, kCounterSymbol, Value(count++));
-    body->render(r);
+  // The body may add to the list it walks: items are taken by position, and
+  // a change ends the loop as it ends a list iterator in Java.
+  const size_t size = list->items.size();
+  if (r.inMacro()) {
+    for (size_t i = 0; i < size; ++i) {
+      r.assign(variable, variableHash, variableSymbol, list->items[i]);
+      r.assign(counter, counterHash, kCounterSymbol, Value(count++));
+      body->render(r);
+      checkUnchanged(*list, size);
+    }
+  } else {
+    // Outside macro calls both variables are context places found once.
+    Value& itemCell = r.variableCell(variable, variableHash, variableSymbol);
+    Value& countCell = r.variableCell(counter, counterHash, kCounterSymbol);
+    for (size_t i = 0; i < size; ++i) {
+      const Value& item = list->items[i];
+      if (!item.isNull()) itemCell = item;
+      countCell = Value(count++);
+      body->render(r);
+      checkUnchanged(*list, size);
+    }
   }
   if (saved.isNull()) {
     r.unset(variable, variableHash, variableSymbol);
@@ -564,16 +599,23 @@ bool ReferenceExpr::truth(Renderer& r) const {
 }
 
 const Value& InterpolatedExpr::eval(Renderer& r, Value& scratch) const {
-  std::string buffer;
-  std::string* previous = r.redirect(&buffer);
+  scratch.setText(render(r));
+  return scratch;
+}
+
+std::string_view InterpolatedExpr::render(Renderer& r) const {
+  TextBuffer* buffer = r.acquireBuffer();
+  TextBuffer* previous = r.redirect(buffer);
   struct Back {
     Renderer& r;
-    std::string* previous;
-    ~Back() { r.redirect(previous); }
+    TextBuffer* previous;
+    ~Back() {
+      r.redirect(previous);
+      r.releaseBuffer();
+    }
   } back{r, previous};
   body->render(r);
-  scratch = Value(std::move(buffer));
-  return scratch;
+  return buffer->view();
 }
 
 const Value& ListExpr::eval(Renderer& r, Value& scratch) const {

@@ -11,6 +11,7 @@
 #include "vtl/Macro.h"
 #include "vtl/Node.h"
 #include "vtl/Template.h"
+#include "vtl/TextBuffer.h"
 
 namespace vtl {
 
@@ -28,8 +29,22 @@ class Renderer {
   void run(const Template& tmpl);
 
   Engine& engine() { return engine_; }
-  void write(std::string_view text) { out_->append(text); }
-  void writeValue(const Value& value) { value.appendTo(*out_); }
+  void write(std::string_view text) {
+    if (out_->fits(text.size())) {
+      out_->appendFitting(text);
+    } else {
+      writeGrowing(text);
+    }
+  }
+  void writeValue(const Value& value) {
+    if (value.isString()) {
+      write(value.asString());
+    } else if (value.isInt()) {
+      out_->appendInt(value.asInt());
+    } else {
+      writeOther(value);
+    }
+  }
   // A reference without a value, as written; inside a macro a parameter
   // shows as the caller's reference it stands for.
   void writeLiteral(const ReferenceExpr& ref);
@@ -62,6 +77,16 @@ class Renderer {
   void assign(std::string_view name, size_t hash, uint32_t symbol, Value&& value) {
     if (!value.isNull()) slotOf(name, hash, symbol) = std::move(value);
   }
+  // The text must not view a macro's local, which finding the slot can
+  // move; a rendered text lives in the renderer's buffers.
+  void assignText(std::string_view name, size_t hash, uint32_t symbol, std::string_view text) {
+    slotOf(name, hash, symbol).setText(text);
+  }
+  // The variable's place outside macro calls, where it stays while the
+  // context lives.
+  Value& variableCell(std::string_view name, size_t hash, uint32_t symbol) {
+    return cellOf(name, hash, symbol);
+  }
   void unset(std::string_view name, size_t hash, uint32_t symbol);
 
   // The value's named operation or property (getX, getx, get("x"), isX);
@@ -70,11 +95,19 @@ class Renderer {
   void setProperty(const Value& target, std::string_view name, const Value& value);
 
   // Output into a separate buffer while an interpolated text renders.
-  std::string* redirect(std::string* buffer) { return std::exchange(out_, buffer); }
+  TextBuffer* redirect(TextBuffer* buffer) { return std::exchange(out_, buffer); }
+  // An empty buffer for an interpolated text, until released; buffers are
+  // reused by later texts of the same nesting.
+  TextBuffer* acquireBuffer() {
+    if (buffersInUse_ == buffers_.size()) addBuffer();
+    TextBuffer* buffer = buffers_[buffersInUse_++].get();
+    buffer->clear();
+    return buffer;
+  }
+  void releaseBuffer() { --buffersInUse_; }
 
   void enterBlock();
   void leaveBlock();
-  void flushIfLarge();
 
   void renderParsed(const Template& tmpl);
   const Template& currentTemplate() const { return *templates_.back(); }
@@ -82,13 +115,7 @@ class Renderer {
   void callMacro(const Macro& macro, Span<Expr*> args);
 
  private:
-  // Where each variable of one template lives in the context, found on
-  // first use: a rendering looks every name up once.
-  struct SymbolCache {
-    uint64_t templateId;
-    std::vector<Value*> cells;
-    int active = 0;
-  };
+  using SymbolCache = SymbolCells::Table;
   class Scope;
   struct Frame {
     const Macro* macro;
@@ -97,6 +124,11 @@ class Renderer {
     SymbolCache* callerCache;
     std::vector<std::pair<std::string, Value>> locals;
   };
+  // Output that does not fit: the collected output goes to the writer first
+  // once it is large.
+  void writeGrowing(std::string_view text);
+  void writeOther(const Value& value);
+  void addBuffer();
   int parameterIndex(std::string_view name) const;
   const ReferenceExpr* argumentReference(std::string_view name) const;
   void writeNameAndSteps(const ReferenceExpr& ref);
@@ -106,9 +138,12 @@ class Renderer {
     return frame_ ? slotInMacro(name, hash, symbol) : cellOf(name, hash, symbol);
   }
   Value& slotInMacro(std::string_view name, size_t hash, uint32_t symbol);
-  // The variable's place in the context, from the symbol cache once known.
+  // The variable's place in the context, from the symbol cache once known
+  // (there is one while a template renders).
   Value& cellOf(std::string_view name, size_t hash, uint32_t symbol) {
-    if (cache_ && symbol < cache_->cells.size() && cache_->cells[symbol]) return *cache_->cells[symbol];
+    if (symbol < cache_->count) {
+      if (Value* cell = cache_->cells[symbol]) return *cell;
+    }
     if (symbol == kCounterSymbol && counterCell_) return *counterCell_;
     return findCell(name, hash, symbol);
   }
@@ -119,12 +154,13 @@ class Renderer {
   Engine& engine_;
   Context& context_;
   platform::Writer& writer_;
-  std::string output_;
-  std::string* out_;
+  TextBuffer output_;
+  TextBuffer* out_;
+  std::vector<std::unique_ptr<TextBuffer>> buffers_;
+  size_t buffersInUse_ = 0;
   Frame* frame_ = nullptr;
   int macroDepth_ = 0;
   std::vector<const Template*> templates_;
-  std::vector<std::unique_ptr<SymbolCache>> caches_;
   SymbolCache* cache_ = nullptr;
   Value* counterCell_ = nullptr;
 };

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdio>
+#include <memory>
 
 namespace vtl {
 
@@ -20,25 +21,60 @@ std::string identityText(const std::string& className, const void* address) {
 
 std::string Object::toString() const { return identityText(className(), this); }
 
-Value::Value(const std::optional<std::string>& s) {
+Value::Value(const std::optional<std::string>& s) : int_(0) {
   if (s) {
+    std::construct_at(&string_, *s);
     kind_ = Kind::kString;
-    string_ = *s;
   }
 }
 
-Value::Value(std::shared_ptr<List> list) {
+Value::Value(std::shared_ptr<List> list) : int_(0) {
   if (list) {
+    std::construct_at(&list_, std::move(list));
     kind_ = Kind::kList;
-    list_ = std::move(list);
   }
 }
 
-Value::Value(std::shared_ptr<Object> object) {
+Value::Value(std::shared_ptr<Object> object) : int_(0) {
   if (object) {
+    std::construct_at(&object_, std::move(object));
     kind_ = Kind::kObject;
-    object_ = std::move(object);
   }
+}
+
+void Value::copySharedFrom(const Value& other) {
+  if (other.kind_ == Kind::kList) {
+    std::construct_at(&list_, other.list_);
+  } else {
+    std::construct_at(&object_, other.object_);
+  }
+}
+
+void Value::moveSharedFrom(Value& other) noexcept {
+  if (other.kind_ == Kind::kList) {
+    std::construct_at(&list_, std::move(other.list_));
+    std::destroy_at(&other.list_);
+  } else {
+    std::construct_at(&object_, std::move(other.object_));
+    std::destroy_at(&other.object_);
+  }
+  other.kind_ = Kind::kNull;
+  other.int_ = 0;
+}
+
+void Value::destroyShared() noexcept {
+  if (kind_ == Kind::kList) {
+    std::destroy_at(&list_);
+  } else {
+    std::destroy_at(&object_);
+  }
+}
+
+void Value::moveAssignOther(Value& other) noexcept {
+  // Taken first: other may live inside what this value holds.
+  Value taken(std::move(other));
+  this->~Value();
+  std::construct_at(this, std::move(taken));
 }
 
 Value Value::stringList(const std::vector<std::string>& items) {

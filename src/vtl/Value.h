@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -15,15 +16,16 @@ struct List;
 
 // One value of a template: null, a truth value, a 32-bit integer, a text
 // (UTF-8), a list (or array) of values, or an object with named operations.
-// Copies share lists and objects, as Java references do.
+// Copies share lists and objects, as Java references do. The payload is one
+// member chosen by the kind, so copying a number touches only the number.
 class Value {
  public:
   enum class Kind : uint8_t { kNull, kBool, kInt, kString, kList, kObject };
 
-  Value() = default;
-  Value(bool b) : kind_(Kind::kBool), int_(b ? 1 : 0) {}
-  Value(int32_t i) : kind_(Kind::kInt), int_(i) {}
-  Value(std::string s) : kind_(Kind::kString), string_(std::move(s)) {}
+  Value() noexcept : int_(0) {}
+  Value(bool b) noexcept : kind_(Kind::kBool), int_(b ? 1 : 0) {}
+  Value(int32_t i) noexcept : kind_(Kind::kInt), int_(i) {}
+  Value(std::string s) noexcept : kind_(Kind::kString), string_(std::move(s)) {}
   Value(std::string_view s) : kind_(Kind::kString), string_(s) {}
   Value(const char* s) : kind_(Kind::kString), string_(s) {}
   // An absent text is null.
@@ -33,6 +35,76 @@ class Value {
   // A list of texts (java.util.ArrayList).
   static Value stringList(const std::vector<std::string>& items);
 
+  // Numbers, truth values and texts are copied inline; lists and objects
+  // out of line.
+  Value(const Value& other) : kind_(other.kind_) {
+    if (kind_ == Kind::kString) {
+      std::construct_at(&string_, other.string_);
+    } else if (owns()) {
+      copySharedFrom(other);
+    } else {
+      int_ = other.int_;
+    }
+  }
+  // A moved text leaves an empty text behind, a moved list or object null.
+  Value(Value&& other) noexcept : kind_(other.kind_) {
+    if (kind_ == Kind::kString) {
+      std::construct_at(&string_, std::move(other.string_));
+    } else if (owns()) {
+      moveSharedFrom(other);
+    } else {
+      int_ = other.int_;
+    }
+  }
+  Value& operator=(const Value& other) {
+    if (!owns() && !other.owns()) {
+      kind_ = other.kind_;
+      int_ = other.int_;
+    } else if (kind_ == Kind::kString && other.kind_ == Kind::kString) {
+      string_ = other.string_;  // reuses this text's buffer
+    } else if (!owns() && other.kind_ == Kind::kString) {
+      std::construct_at(&string_, other.string_);
+      kind_ = Kind::kString;
+    } else if (this != &other) {
+      // other may live inside what this value holds (an item of its list).
+      Value copy(other);
+      *this = std::move(copy);
+    }
+    return *this;
+  }
+  Value& operator=(Value&& other) noexcept {
+    if (!owns() && !other.owns()) {
+      kind_ = other.kind_;
+      int_ = other.int_;
+    } else if (kind_ == Kind::kString && other.kind_ == Kind::kString) {
+      string_ = std::move(other.string_);
+    } else if (!owns()) {
+      std::construct_at(this, std::move(other));  // nothing to give up first
+    } else if (this != &other) {
+      moveAssignOther(other);
+    }
+    return *this;
+  }
+  ~Value() {
+    if (kind_ == Kind::kString) {
+      std::destroy_at(&string_);
+    } else if (owns()) {
+      destroyShared();
+    }
+  }
+
+  // Makes this value the text, reusing the buffer of a text it holds.
+  void setText(std::string_view text) {
+    if (kind_ != Kind::kString) {
+      *this = Value(text);
+    } else if (viewsOwnText(text)) {
+      string_.assign(text);
+    } else {
+      string_.clear();  // clear and append: a shorter path than assign
+      string_.append(text);
+    }
+  }
+
   Kind kind() const { return kind_; }
   bool isNull() const { return kind_ == Kind::kNull; }
   bool isBool() const { return kind_ == Kind::kBool; }
@@ -41,6 +113,8 @@ class Value {
   bool isList() const { return kind_ == Kind::kList; }
   bool isObject() const { return kind_ == Kind::kObject; }
 
+  // Each accessor is for its own kind only (asBool and asInt also read a
+  // truth value as 0 or 1).
   bool asBool() const { return int_ != 0; }
   int32_t asInt() const { return int_; }
   const std::string& asString() const { return string_; }
@@ -67,13 +141,27 @@ class Value {
   std::string className() const;
 
  private:
+  bool viewsOwnText(std::string_view text) const {
+    std::less_equal<const char*> atOrBefore;
+    return atOrBefore(string_.data(), text.data()) && atOrBefore(text.data(), string_.data() + string_.size());
+  }
+  // Whether the payload needs destruction.
+  bool owns() const { return kind_ >= Kind::kString; }
+  // For a list or an object.
+  void copySharedFrom(const Value& other);
+  void moveSharedFrom(Value& other) noexcept;
+  void destroyShared() noexcept;
+  // Where either side holds a list or an object.
+  void moveAssignOther(Value& other) noexcept;
   void appendOtherTo(std::string& out) const;
 
   Kind kind_ = Kind::kNull;
-  int32_t int_ = 0;
-  std::string string_;
-  std::shared_ptr<List> list_;
-  std::shared_ptr<Object> object_;
+  union {
+    int32_t int_;  // a truth value as 0 or 1
+    std::string string_;
+    std::shared_ptr<List> list_;
+    std::shared_ptr<Object> object_;
+  };
 };
 
 // A list (java.util.ArrayList) or an array; arrays have an element class and

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -186,6 +187,56 @@ TEST(Rendering, OneTemplateRendersInManyThreads) {
     for (int i = 1; i <= 50; ++i) expected += std::to_string(i) + ":" + std::to_string(t) + " ";
     EXPECT_EQ(outputs[t], expected);
   }
+}
+
+// A context remembers where a parsed template's variables live in it: the
+// same template rendered again, with other templates, or with a copied,
+// moved or reassigned context sees the context's values of the time.
+TEST(Rendering, OneParsedTemplateWithContextsChangedBetweenRenderings) {
+  testsupport::TempDir dir;
+  dir.write("t.vm", "$a|$!b|#set($c = \"$a$a\")$c|#foreach($i in [1..2])$i#end$!i");
+  dir.write("p.vm", "#set($b = 'fromP')$b$a#parse('t.vm')");
+  auto engine = vtltest::engineFor(dir.path());
+  std::shared_ptr<const vtl::Template> t = engine->getTemplate("t.vm", "ISO-8859-1");
+  std::shared_ptr<const vtl::Template> p = engine->getTemplate("p.vm", "ISO-8859-1");
+  auto render = [](const vtl::Template& tmpl, vtl::Context& context) {
+    platform::StringWriter out;
+    tmpl.merge(context, out);
+    return out.take();
+  };
+  vtl::Context context;
+  context.put("a", vtl::Value("1"));
+  vtl::Context other;
+  other.put("b", vtl::Value("B"));
+  other.put("a", vtl::Value("O"));
+  struct Step {
+    const char* what;
+    std::function<void()> change;
+    const vtl::Template* tmpl;
+    const char* expected;
+  };
+  std::unique_ptr<vtl::Context> moved;
+  std::vector<Step> steps = {
+      {"first", [] {}, t.get(), "1||11|12"},
+      {"again", [] {}, t.get(), "1||11|12"},
+      {"put", [&] { context.put("b", vtl::Value(7)); }, t.get(), "1|7|11|12"},
+      {"remove", [&] { context.remove("b"); context.remove("a"); }, t.get(), "$a||$a$a|12"},
+      {"put back", [&] { context.put("a", vtl::Value("x")); }, t.get(), "x||xx|12"},
+      {"parse", [] {}, p.get(), "fromPxx|fromP|xx|12"},
+      {"assigned", [&] { context = other; }, t.get(), "O|B|OO|12"},
+      {"source changed", [&] { other.put("a", vtl::Value("changed")); }, t.get(), "O|B|OO|12"},
+      {"moved", [&] { moved = std::make_unique<vtl::Context>(std::move(context)); }, nullptr, "O|B|OO|12"},
+      {"moved, put", [&] { moved->put("a", vtl::Value("m")); }, nullptr, "m|B|mm|12"},
+  };
+  for (const Step& step : steps) {
+    step.change();
+    vtl::Context& target = moved ? *moved : context;
+    EXPECT_EQ(render(step.tmpl ? *step.tmpl : *t, target), step.expected) << step.what;
+  }
+  vtl::Context copy(*moved);
+  copy.put("a", vtl::Value("copy"));
+  EXPECT_EQ(render(*t, copy), "copy|B|copycopy|12");
+  EXPECT_EQ(render(*t, *moved), "m|B|mm|12");
 }
 
 TEST(ProcessWide, VelocityMergesThroughTheSharedEngine) {

@@ -165,6 +165,135 @@ TEST(Expressions, OperatorsBindByLevelInAnyOrder) {
   });
 }
 
+// A value holds one payload chosen by its kind: copies and moves between
+// any two kinds, onto itself and from inside what it holds keep the value.
+TEST(Values, CopiesAndMovesBetweenEveryKind) {
+  auto list = std::make_shared<vtl::List>();
+  list->items = {vtl::Value(1), vtl::Value("x")};
+  const std::vector<std::pair<vtl::Value, std::string>> values = {
+      {vtl::Value(), "null"},
+      {vtl::Value(true), "true"},
+      {vtl::Value(-7), "-7"},
+      {vtl::Value("short"), "short"},
+      {vtl::Value(std::string(100, 'L')), std::string(100, 'L')},
+      {vtl::Value(list), "[1, x]"},
+  };
+  for (const auto& [source, text] : values) {
+    vtl::Value copy(source);
+    EXPECT_EQ(copy.toString(), text);
+    EXPECT_EQ(copy.kind(), source.kind());
+    copy = copy;
+    EXPECT_EQ(copy.toString(), text);
+    for (const auto& [target, targetText] : values) {
+      vtl::Value assigned = target;
+      assigned = source;
+      EXPECT_EQ(assigned.toString(), text) << "copied over " << targetText;
+      vtl::Value moved = target;
+      vtl::Value taken = source;
+      moved = std::move(taken);
+      EXPECT_EQ(moved.toString(), text) << "moved over " << targetText;
+    }
+    EXPECT_EQ(source.toString(), text);
+  }
+  // The source lives in the list the target gives up.
+  vtl::Value holder(std::make_shared<vtl::List>(*list));
+  holder = holder.asList()->items[1];
+  EXPECT_EQ(holder.toString(), "x");
+  vtl::Value mover(std::make_shared<vtl::List>(*list));
+  mover = std::move(mover.asList()->items[0]);
+  EXPECT_EQ(mover.toString(), "1");
+  EXPECT_EQ(list->items.size(), 2u);
+  // A text set over each kind, also from a part of the value's own text.
+  for (const auto& [target, targetText] : values) {
+    vtl::Value set = target;
+    set.setText("new text");
+    EXPECT_EQ(set.toString(), "new text") << "set over " << targetText;
+    set.setText(std::string_view(set.asString()).substr(4));
+    EXPECT_EQ(set.toString(), "text");
+    set.setText(set.asString());
+    EXPECT_EQ(set.toString(), "text");
+    set.setText(std::string(40, 'y'));
+    set.setText(std::string_view(set.asString()).substr(30));
+    EXPECT_EQ(set.toString(), std::string(10, 'y'));
+  }
+}
+
+// Values shared between variables, loop turns and renderings.
+TEST(Values, SharedValuesAndTheirChanges) {
+  expectAll({
+      // A list written in the template is new at every evaluation.
+      {"#foreach($i in [1..3])#set($l = [1, 2])$l.add($i)$l #end", "true[1, 2, 1] true[1, 2, 2] true[1, 2, 3] "},
+      // Variables share a list, as Java references do.
+      {"#set($a = [1])#set($b = $a)$b.add(2)$a", "true[1, 2]"},
+      // A text is copied: the first variable changes alone.
+      {"#set($a = 'one')#set($b = $a)#set($a = 'two')$b $a", "one two"},
+      {"#set($s = 'x')#foreach($i in [1..3])#set($s = \"$s$i\")#end$s", "x123"},
+      {"#set($name = \"$name$name\")$name", "JoeJoe"},
+      {"#set($t = $n)#set($n = 'five')$t $n", "5 five"},
+      {"#foreach($x in $items)#set($items = 'gone')$x#end $items", "abc gone"},
+  });
+  // A context value a template changes stays changed for the next rendering.
+  auto engine = vtltest::engineFor(".");
+  vtl::Context context = standardContext();
+  EXPECT_EQ(vtltest::evaluate(*engine, context, "$items.add('d')"), "true");
+  EXPECT_EQ(vtltest::evaluate(*engine, context, "$items"), "[a, b, c, d]");
+}
+
+// #set of an interpolated text and #foreach write their variables in place:
+// over any earlier value, through macro parameters, with null items.
+TEST(Directives, SetAndForeachWriteTheirVariablesInPlace) {
+  expectAll({
+      {"#set($n = \"n$n\")$n|#set($items = \"$items\")$items|#set($t = \"$f\")$t", "n5|[a, b, c]|false"},
+      {"#set($s = \"$name\")#set($s = \"$s.length() $s\")$s", "3 Joe"},
+      {"#macro(setp $p)#set($p = \"<$p>\")#end#set($v = 'x')#setp($v)$v", "<x>"},
+      {"#macro(setl)#set($loc = \"[$name]\")$loc#end#setl() $loc", "[Joe] [Joe]"},
+      {"#macro(setq $p)#set($p = \"q$p\")$p#end#setq('lit')", "qlit"},
+      // A null item leaves the variable as it was.
+      {"#foreach($x in [1, $nope, 3])$x,#end", "1,1,3,"},
+      {"#foreach($x in [1, 2])#foreach($x in ['a'])$x#end$x#end|$!x", "a1a2|"},
+      {"#foreach($x in [1, 2])#set($x = \"$x$x\")$x $velocityCount #end", "11 1 22 2 "},
+      {"#macro(loop $l)#foreach($x in $l)$x$velocityCount#end#end#loop($items) #loop([7])", "a1b2c3 71"},
+      {"#set($x = 'kept')#foreach($x in $items)$x#end$x", "abckept"},
+  });
+}
+
+// Output is collected in pieces of any size, flushed to the writer once
+// large, and interpolated texts are built in buffers of their own.
+TEST(Output, PiecesOfEverySizeArriveWholeAndInOrder) {
+  std::string counted;
+  for (int i = 1; i <= 30000; ++i) counted += std::to_string(i) + ",";
+  std::string words = "#foreach($w in [";
+  std::string bracketed;
+  for (size_t n = 0; n <= 33; ++n) {
+    words += (n ? ", '" : "'") + std::string(n, 'w') + "'";
+    bracketed += "[" + std::string(n, 'w') + "]";
+  }
+  words += "])[$w]#end";
+  const std::string big(100000, 'b');
+  const std::string wide(70000, 'q');
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"#foreach($i in [1..30000])$i,#end", counted},
+      {words, bracketed},
+      {"x" + big + "y$n", "x" + big + "y5"},
+      {"#foreach($i in [1..3])" + wide + "$i#end", wide + "1" + wide + "2" + wide + "3"},
+      {"#set($s = \"" + big + "$n\")$s|$s", big + "5|" + big + "5"},
+      {"#set($s = \"a$n\")#set($t = \"$s$s$s$s$s$s$s$s$s$s$s$s\")$t", "a5a5a5a5a5a5a5a5a5a5a5a5"},
+      {"#set($m = -2147483647 - 1)$m|#set($z = 0)$z|#set($z = -1)$z|$t|$f", "-2147483648|0|-1|true|false"},
+      // An interpolated text rendered while another is being built.
+      {"#macro(wrap $v)#set($w = \"[$v]\")$w#end#set($a = \"<#wrap($n)>\")$a $w",
+       "<[5]> [5]"},
+      {"#macro(wrap $v)#set($w = \"[$v]\")$w#end#set($a = \"<#wrap($name)#wrap($a)>\")$a",
+       "<[Joe][$a]>"},
+      {"#foreach($i in [1..3])#set($s = \"$i$i\")$s #end", "11 22 33 "},
+  };
+  for (const auto& [text, expected] : cases) {
+    vtl::Context context = standardContext();
+    std::string out = vtltest::evaluate(text, context);
+    EXPECT_EQ(out.size(), expected.size()) << "template: " << text.substr(0, 80);
+    EXPECT_TRUE(out == expected) << "template: " << text.substr(0, 80);
+  }
+}
+
 TEST(ParseErrors, NameTemplateLineAndColumn) {
   struct ErrorCase {
     const char* text;

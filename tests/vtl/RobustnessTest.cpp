@@ -145,4 +145,18 @@ TEST(RunawayRendering, HugeRangeIsRefused) {
   EXPECT_EQ(vtltest::evaluate("#foreach($i in [2147483646..$big])$i #end", context), "2147483646 2147483647 ");
 }
 
+TEST(RunawayRendering, ListChangedByItsOwnLoopFailsTheRendering) {
+  // Adding to the list being walked once moved its items under the loop.
+  for (const char* text : {
+           "#set($l = [1, 2])#foreach($x in $l)$x#if($l.size() < 40)$l.add($x)#end#end",
+           "#set($l = [1, 2])#foreach($x in $l)#if($velocityCount == 2)$l.add(3)#end#end",
+           "#macro(walk $l)#foreach($x in $l)$l.add($x)#end#end#set($l = [1])#walk($l)"}) {
+    EXPECT_THROW(vtltest::evaluate(text), platform::ConcurrentModificationException) << text;
+  }
+  // A loop over a copy, or changes to another list, go on as before.
+  EXPECT_EQ(vtltest::evaluate("#set($l = [1, 2])#set($m = [])#foreach($x in $l)$m.add($x)#end$m"), "truetrue[1, 2]");
+  EXPECT_EQ(vtltest::evaluate("#set($l = [1, 2])#foreach($x in $l.subList(0, 2))$l.add($x)#end$l"),
+            "truetrue[1, 2, 1, 2]");
+}
+
 }  // namespace
