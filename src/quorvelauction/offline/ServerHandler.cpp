@@ -137,29 +137,85 @@ void Server::Handler::start(std::unique_ptr<Handler> handler) {
   std::thread([h = std::move(handler)] { h->run(); }).detach();
 }
 
-std::string Server::Handler::readLine(platform::InputStream& in) {
+namespace {
+
+// Appends the byte as the character of the same code, 0 to 255, in UTF-8.
+void appendCharacter(std::string& line, unsigned char b) {
+  if (static_cast<int>(line.size()) >= Server::Handler::MAX_LINE) {
+    throw Server::Handler::TooLarge("request line too long");
+  }
+  if (b < 0x80) {
+    line.push_back(static_cast<char>(b));
+  } else {
+    line.push_back(static_cast<char>(0xC0 | (b >> 6)));
+    line.push_back(static_cast<char>(0x80 | (b & 0x3F)));
+  }
+}
+
+// Appends bytes below 0x80 unchanged; the limit holds as if they came one by one.
+void appendPlain(std::string& line, std::string_view run) {
+  if (run.empty()) return;
+  if (line.size() + run.size() > static_cast<size_t>(Server::Handler::MAX_LINE)) {
+    throw Server::Handler::TooLarge("request line too long");
+  }
+  line.append(run);
+}
+
+// Where the next CR or byte of 0x80 or more is at or after from, or the end.
+size_t nextSpecial(std::string_view bytes, size_t from) {
+  while (from < bytes.size()) {
+    const auto b = static_cast<unsigned char>(bytes[from]);
+    if (b == '\r' || b >= 0x80) break;
+    ++from;
+  }
+  return from;
+}
+
+}  // namespace
+
+// The line is scanned in the stream's buffer: runs of plain bytes are copied
+// at once, and only a CR or a byte of 0x80 or more is looked at on its own.
+std::string Server::Handler::readLine(platform::BufferedInputStream& in) {
   std::string line;
+  // A CR was the last byte of the previous block: the line ends if an LF
+  // starts this one.
   bool cr = false;
   for (;;) {
-    int b = in.read();
-    if (b < 0) break;
-    // A CR ends the line only together with the LF right after it; any
-    // other byte after a CR, a second CR included, is part of the line.
+    const std::string_view bytes = in.buffered();
+    if (bytes.empty()) break;  // the end of the stream ends the line, a CR before it dropped
+    size_t at = 0;
     if (cr) {
-      if (b == '\n') break;
       cr = false;
-    } else if (b == '\r') {
-      cr = true;
-      continue;
+      if (bytes[0] == '\n') {
+        in.consume(1);
+        break;
+      }
+      // The CR is dropped and the byte after it kept, even a second CR.
+      appendCharacter(line, static_cast<unsigned char>(bytes[0]));
+      at = 1;
     }
-    if (static_cast<int>(line.size()) >= MAX_LINE) throw TooLarge("request line too long");
-    // Each byte is the character of the same code, 0 to 255.
-    if (b < 0x80) {
-      line.push_back(static_cast<char>(b));
-    } else {
-      line.push_back(static_cast<char>(0xC0 | (b >> 6)));
-      line.push_back(static_cast<char>(0x80 | (b & 0x3F)));
+    while (at < bytes.size()) {
+      const size_t special = nextSpecial(bytes, at);
+      appendPlain(line, bytes.substr(at, special - at));
+      at = special;
+      if (at == bytes.size()) break;
+      if (bytes[at] != '\r') {
+        appendCharacter(line, static_cast<unsigned char>(bytes[at++]));
+        continue;
+      }
+      if (at + 1 == bytes.size()) {
+        cr = true;
+        ++at;
+        break;
+      }
+      if (bytes[at + 1] == '\n') {
+        in.consume(static_cast<int>(at + 2));
+        return line;
+      }
+      appendCharacter(line, static_cast<unsigned char>(bytes[at + 1]));
+      at += 2;
     }
+    in.consume(static_cast<int>(at));
   }
   return line;
 }

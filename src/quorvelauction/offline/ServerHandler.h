@@ -26,6 +26,9 @@ class Server::Handler {
  public:
   using Properties = platform::Properties;
 
+  // A request line, header line or body beyond the bounds.
+  class TooLarge;
+
   // Longest request or header line accepted, in bytes.
   static constexpr int MAX_LINE = 1 << 20;
   // Largest POST body accepted, in bytes.
@@ -39,8 +42,11 @@ class Server::Handler {
   void run();
 
   // One line without its CR LF; bytes become the characters of the same
-  // code. Never more than MAX_LINE bytes: a longer line fails.
-  static std::string readLine(platform::InputStream& in);
+  // code, in UTF-8. A CR ends the line only with the LF right after it; a
+  // CR before any other byte is dropped and that byte kept. The end of the
+  // stream ends the line. Appending a byte to a line of MAX_LINE bytes
+  // fails with TooLarge.
+  static std::string readLine(platform::BufferedInputStream& in);
   // The status line and the four fixed no-cache lines.
   static void respond(std::string_view status, platform::OutputStream& out);
   static void header(std::string_view line, platform::OutputStream& out);
@@ -123,7 +129,6 @@ class Server::Handler {
   Server& server() { return server_; }
 
  private:
-  class TooLarge;
 
   void get(const std::string& target, platform::OutputStream& out);
   void post(const std::string& target, platform::OutputStream& out);
