@@ -474,37 +474,68 @@ void Server::Handler::serveFile(const platform::File& file, std::string_view typ
   const int64_t length = file.length();
   header("Content-Length: " + std::to_string(length), out);
   header("", out);
-  // No larger than the file needs, so that small files stay cheap.
-  std::vector<char> block(static_cast<size_t>(std::clamp<int64_t>(length, kCopyBlock, kFileBlock)));
   try {
-    for (;;) {
-      int n;
-      try {
-        n = in->read(block.data(), 0, static_cast<int>(block.size()));
-      } catch (const std::exception& e) {
-        System::out().println("get read exception: " + std::string(e.what()) + " " +
-                              platform::describe(e));
-        platform::printStackTrace(e);
-        Server::log(e);
-        // The announced length cannot be met: the connection must end.
-        throw platform::SocketException("reply cut short");
-      }
-      if (n <= 0) break;
-      try {
-        out.write(block.data(), 0, n);
-      } catch (const std::exception& e) {
-        System::out().println("get write exception: " + std::string(e.what()) + " " +
-                              platform::describe(e));
-        platform::printStackTrace(e);
-        Server::log(e);
-        throw platform::SocketException("reply cut short");
-      }
-    }
+    sendBody(*in, length, out);
   } catch (...) {
     in->close();
     throw;
   }
   in->close();
+}
+
+namespace {
+
+// A failure while a file goes out: the announced length cannot be met, so
+// the connection must end.
+[[noreturn]] void cutShort(const char* step, const std::exception& e) {
+  System::out().println(std::string("get ") + step + " exception: " + e.what() + " " + platform::describe(e));
+  platform::printStackTrace(e);
+  Server::log(e);
+  throw platform::SocketException("reply cut short");
+}
+
+}  // namespace
+
+void Server::Handler::sendBody(platform::InputStream& in, int64_t length, platform::OutputStream& out) {
+  // A small file is copied, so that it joins the head in one send.
+  platform::FileInputStream* plain = length >= kCopyBlock ? in.plainFile() : nullptr;
+  const int64_t sent = plain ? sendPlainFile(*plain, length, out) : copyBody(in, length, out);
+  // A file that shrank since its length was announced leaves the reply
+  // short: only the end of the connection tells the client.
+  if (sent < length) throw platform::SocketException("reply cut short");
+}
+
+int64_t Server::Handler::sendPlainFile(platform::FileInputStream& file, int64_t length,
+                                       platform::OutputStream& out) {
+  try {
+    out.flush();  // the head goes first
+    return file.transferTo(*socket, length);
+  } catch (const std::exception& e) {
+    cutShort("write", e);
+  }
+}
+
+int64_t Server::Handler::copyBody(platform::InputStream& in, int64_t length, platform::OutputStream& out) {
+  // No larger than the file needs, so that small files stay cheap.
+  std::vector<char> block(static_cast<size_t>(std::clamp<int64_t>(length, kCopyBlock, kFileBlock)));
+  int64_t sent = 0;
+  while (sent < length) {
+    const int piece = static_cast<int>(std::min<int64_t>(length - sent, static_cast<int64_t>(block.size())));
+    int n;
+    try {
+      n = in.read(block.data(), 0, piece);
+    } catch (const std::exception& e) {
+      cutShort("read", e);
+    }
+    if (n <= 0) break;
+    try {
+      out.write(block.data(), 0, n);
+    } catch (const std::exception& e) {
+      cutShort("write", e);
+    }
+    sent += n;
+  }
+  return sent;
 }
 
 namespace {

@@ -10,6 +10,7 @@
 
 #include "platform/BufferedInputStream.h"
 #include "platform/File.h"
+#include "platform/FileInputStream.h"
 #include "platform/OutputStream.h"
 #include "platform/Properties.h"
 #include "platform/Socket.h"
@@ -135,6 +136,13 @@ class Server::Handler {
   void call(Properties& props, platform::OutputStream& out);
   void serveFile(const platform::File& file, std::string_view contentType,
                  platform::OutputStream& out);
+  // The body of a file reply: never more than the length the head
+  // announced; fewer bytes, from a file that shrank, end the connection.
+  void sendBody(platform::InputStream& in, int64_t length, platform::OutputStream& out);
+  // Flushes the head, then sends the file from the kernel's cache; how many
+  // bytes went.
+  int64_t sendPlainFile(platform::FileInputStream& file, int64_t length, platform::OutputStream& out);
+  int64_t copyBody(platform::InputStream& in, int64_t length, platform::OutputStream& out);
   // Reads the header lines up to the empty line and keeps those the
   // server looks at.
   void readHeaders();
