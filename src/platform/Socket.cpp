@@ -96,7 +96,8 @@ int sendFromFile(int socket, int file, int64_t count, int64_t& sent) {
   pthread_sigmask(SIG_BLOCK, &pipe, &previous);
   int error = 0;
   while (sent < count) {
-    ssize_t n = ::sendfile(socket, file, nullptr, static_cast<size_t>(std::min(count - sent, kLargestSendFile)));
+    const auto piece = static_cast<size_t>(std::min(count - sent, kLargestSendFile));
+    ssize_t n = ::sendfile(socket, file, nullptr, piece);
     if (n > 0) {
       sent += n;
     } else if (n == 0) {
@@ -274,8 +275,8 @@ int64_t Socket::copyFile(int fileDescriptor, int64_t count) {
   std::vector<char> block(static_cast<size_t>(std::clamp<int64_t>(count, 1, 1 << 20)));
   int64_t sent = 0;
   while (sent < count) {
-    ssize_t n = ::read(fileDescriptor, block.data(), static_cast<size_t>(std::min<int64_t>(
-                                                         count - sent, static_cast<int64_t>(block.size()))));
+    const auto piece = static_cast<size_t>(std::min(count - sent, static_cast<int64_t>(block.size())));
+    ssize_t n = ::read(fileDescriptor, block.data(), piece);
     if (n == 0) break;
     if (n < 0) {
       if (errno == EINTR) continue;

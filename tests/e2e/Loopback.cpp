@@ -147,7 +147,10 @@ std::string Connection::readUntilClosed() {
   for (;;) {
     ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
     if (n == 0) return out;
-    if (n < 0) throw std::runtime_error("the server kept the connection open after " + std::to_string(out.size()) + " bytes");
+    if (n < 0) {
+      throw std::runtime_error("the server kept the connection open after " + std::to_string(out.size()) +
+                               " bytes");
+    }
     out.append(buffer, static_cast<size_t>(n));
   }
 }

@@ -441,9 +441,11 @@ TEST_F(ServerLoopbackTest, FileRepliesOfEverySizeAndStorage) {
     bool scrambled;
   };
   std::vector<Case> cases;
-  for (size_t size : {size_t{0}, size_t{1}, size_t{65535}, size_t{65536}, size_t{65537}, (size_t{3} << 20) + 7}) {
+  const size_t sizes[] = {0, 1, 65535, 65536, 65537, (3 << 20) + 7};
+  for (size_t size : sizes) {
     const std::string name = std::to_string(size);
-    cases.push_back({"htdocs/app/images/" + name + ".jpg", "/app/images/" + name + ".jpg", "image/jpeg", size, false});
+    cases.push_back(
+        {"htdocs/app/images/" + name + ".jpg", "/app/images/" + name + ".jpg", "image/jpeg", size, false});
     cases.push_back({"htdocs/files/" + name + ".bin", "/files/" + name + ".bin", "text/plain", size, true});
   }
   std::string requests;
@@ -460,7 +462,9 @@ TEST_F(ServerLoopbackTest, FileRepliesOfEverySizeAndStorage) {
                                          "\r\nContent-Length: " + std::to_string(c.size) + "\r\n\r\n")
         << c.target;
     EXPECT_EQ(reply.body, pattern(c.size)) << c.target;
-    if (c.scrambled && c.size > 0) EXPECT_NE(inst.read(c.stored), reply.body) << c.target;
+    if (c.scrambled && c.size > 0) {
+      EXPECT_NE(inst.read(c.stored), reply.body) << c.target;
+    }
   }
 }
 

@@ -212,8 +212,9 @@ TEST(Socket, SendFileSendsFromTheStreamPositionUpToTheCount) {
     for (const Case& c : cases) {
       const std::string what = std::string(c.name) + (copying ? ", copied" : "");
       const std::string path = dir.write("f", bytes.substr(0, c.size));
-      std::unique_ptr<Socket> client = copying ? std::make_unique<CopyingSocket>("127.0.0.1", server.getLocalPort())
-                                               : std::make_unique<Socket>("127.0.0.1", server.getLocalPort());
+      const int port = server.getLocalPort();
+      std::unique_ptr<Socket> client = copying ? std::make_unique<CopyingSocket>("127.0.0.1", port)
+                                               : std::make_unique<Socket>("127.0.0.1", port);
       auto accepted = server.accept();
       FileInputStream file(path);
       std::string head(c.skipped, '\0');

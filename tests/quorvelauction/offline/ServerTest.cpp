@@ -143,7 +143,8 @@ TEST(ServerTest, ReadLineLimitAcrossBufferRefills) {
       if (c.length) {
         EXPECT_EQ(Server::Handler::readLine(in).size(), *c.length) << c.name << ", buffer of " << size;
       } else {
-        EXPECT_THROW(Server::Handler::readLine(in), platform::IOException) << c.name << ", buffer of " << size;
+        EXPECT_THROW(Server::Handler::readLine(in), platform::IOException)
+            << c.name << ", buffer of " << size;
       }
     }
   }
