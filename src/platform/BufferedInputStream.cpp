@@ -24,6 +24,11 @@ int BufferedInputStream::read() {
   return static_cast<unsigned char>(buffer_[position_++]);
 }
 
+std::string_view BufferedInputStream::buffered() {
+  if (position_ >= limit_ && !fill()) return {};
+  return {buffer_.data() + position_, static_cast<size_t>(limit_ - position_)};
+}
+
 int BufferedInputStream::read(char* buffer, int offset, int count) {
   if (count <= 0) return 0;
   if (position_ >= limit_) {

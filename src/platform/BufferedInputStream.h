@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string_view>
 #include <vector>
 
 #include "platform/InputStream.h"
@@ -18,6 +19,13 @@ class BufferedInputStream : public InputStream {
   int read() override;
   int available() override;
   void close() override;
+
+  // The bytes read ahead and not yet taken, for a caller that scans them in
+  // place; reads the next block from the source first when none are left.
+  // Empty at the end of the source. Valid until the next call on the stream.
+  std::string_view buffered();
+  // Takes the first count bytes of those buffered() showed.
+  void consume(int count) { position_ += count; }
 
  private:
   bool fill();

@@ -73,6 +73,13 @@ std::string FileInputStream::readAll() {
   return out;
 }
 
+int64_t FileInputStream::transferTo(Socket& socket, int64_t count) {
+  if (fd_ < 0) throw IOException("Stream Closed");
+  const int64_t sent = socket.sendFile(fd_, count);
+  position_ += sent;
+  return sent;
+}
+
 void FileInputStream::close() {
   if (fd_ >= 0) {
     ::close(fd_);

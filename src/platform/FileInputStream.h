@@ -5,6 +5,7 @@
 
 #include "platform/File.h"
 #include "platform/InputStream.h"
+#include "platform/Socket.h"
 
 namespace platform {
 
@@ -24,6 +25,11 @@ class FileInputStream : public InputStream {
   void close() override;
   // A regular file is read straight into the text, sized as at opening.
   std::string readAll() override;
+  FileInputStream* plainFile() override { return fd_ >= 0 ? this : nullptr; }
+  // Sends up to count bytes from the current position straight to the
+  // socket, as Socket::sendFile does; how many went, fewer only when the
+  // file ended first.
+  int64_t transferTo(Socket& socket, int64_t count);
 
  private:
   int fd_;

@@ -6,6 +6,8 @@
 
 namespace platform {
 
+class FileInputStream;
+
 // A source of bytes. Subclasses implement the range read; the single-byte
 // read, skip and the helpers are built on it.
 class InputStream {
@@ -26,6 +28,11 @@ class InputStream {
   virtual int available() { return 0; }
 
   virtual void close() {}
+
+  // The file whose bytes, from its current offset on, are exactly what this
+  // stream would read next, so that a caller may send them on without
+  // reading them; null when there is none.
+  virtual FileInputStream* plainFile() { return nullptr; }
 
   // Reads to the end and returns everything read.
   virtual std::string readAll();

@@ -4,11 +4,16 @@
 #include <netinet/tcp.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
+#include <sys/sendfile.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include "platform/HostResolver.h"
 #include "platform/NetExceptions.h"
@@ -75,6 +80,42 @@ int connectTo(const std::optional<std::string>& host, int port,
   }
   if (lastError == ETIMEDOUT && timeout) throw SocketTimeoutException("connect timed out");
   throw ConnectException(std::strerror(lastError));
+}
+
+// The most one sendfile call is asked to move; the kernel moves less anyway.
+constexpr int64_t kLargestSendFile = 1 << 30;
+
+// Sends from the file's offset until count bytes went, the file ended or a
+// call failed; 0, or the errno of the failed call. SIGPIPE is held back on
+// this thread meanwhile: sendfile, unlike send, has no MSG_NOSIGNAL, and a
+// peer that went away must be an error, not the end of the process.
+int sendFromFile(int socket, int file, int64_t count, int64_t& sent) {
+  sigset_t pipe, previous;
+  sigemptyset(&pipe);
+  sigaddset(&pipe, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &pipe, &previous);
+  int error = 0;
+  while (sent < count) {
+    const auto piece = static_cast<size_t>(std::min(count - sent, kLargestSendFile));
+    ssize_t n = ::sendfile(socket, file, nullptr, piece);
+    if (n > 0) {
+      sent += n;
+    } else if (n == 0) {
+      break;  // the file ended
+    } else if (errno != EINTR) {
+      error = errno;
+      break;
+    }
+  }
+  // The signal the broken connection raised is dropped, unless the thread
+  // held SIGPIPE back itself and so owns what is pending.
+  if (error == EPIPE && !sigismember(&previous, SIGPIPE)) {
+    const timespec now{};
+    while (sigtimedwait(&pipe, nullptr, &now) < 0 && errno == EINTR) {
+    }
+  }
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  return error;
 }
 
 int portOf(const sockaddr_storage& address) {
@@ -217,6 +258,34 @@ void Socket::send(const char* buffer, int count) {
     buffer += n;
     count -= static_cast<int>(n);
   }
+}
+
+int64_t Socket::sendFile(int fileDescriptor, int64_t count) {
+  const int fd = descriptor();
+  int64_t sent = 0;
+  const int error = sendFromFile(fd, fileDescriptor, count, sent);
+  if (error == 0) return sent;
+  // A file the kernel cannot send from goes through the process instead.
+  if ((error == EINVAL || error == ENOSYS) && sent == 0) return copyFile(fileDescriptor, count);
+  if (error == EAGAIN || error == EWOULDBLOCK) throw SocketTimeoutException("Write timed out");
+  throw SocketException(errorText(error));
+}
+
+int64_t Socket::copyFile(int fileDescriptor, int64_t count) {
+  std::vector<char> block(static_cast<size_t>(std::clamp<int64_t>(count, 1, 1 << 20)));
+  int64_t sent = 0;
+  while (sent < count) {
+    const auto piece = static_cast<size_t>(std::min(count - sent, static_cast<int64_t>(block.size())));
+    ssize_t n = ::read(fileDescriptor, block.data(), piece);
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw IOException(std::strerror(errno));
+    }
+    send(block.data(), static_cast<int>(n));
+    sent += n;
+  }
+  return sent;
 }
 
 }  // namespace platform

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -39,6 +40,12 @@ class Socket {
   void setSoTimeout(std::chrono::milliseconds timeout);
   void setTcpNoDelay(bool on);
   bool getTcpNoDelay() const;
+  // Sends up to count bytes of the open file, from its current offset on,
+  // which moves past them; how many were sent, fewer only when the file
+  // ended first. The bytes go from the file straight to the connection,
+  // without a copy through the process, where the connection allows it.
+  // Fails as a write to the output stream does.
+  virtual int64_t sendFile(int fileDescriptor, int64_t count);
   // The remote and the local port of the connection.
   int getPort() const;
   int getLocalPort() const;
@@ -54,6 +61,8 @@ class Socket {
   virtual int receive(char* buffer, int count);
   // Writes all count bytes.
   virtual void send(const char* buffer, int count);
+  // sendFile by reading the file and writing what was read with send().
+  int64_t copyFile(int fileDescriptor, int64_t count);
   // The open descriptor; fails with SocketException("Socket closed") after close().
   int descriptor() const;
 

@@ -110,6 +110,12 @@ std::string Connection::readLine() {
 }
 
 Reply Connection::readReply() {
+  Reply reply = readHead();
+  if (auto length = reply.header("Content-Length")) reply.body = readExactly(std::stoul(*length));
+  return reply;
+}
+
+Reply Connection::readHead() {
   Reply reply;
   std::string line = readLine();
   reply.head = line;
@@ -122,7 +128,6 @@ Reply Connection::readReply() {
     size_t colon = line.find(": ");
     reply.headers.emplace_back(line.substr(0, colon), line.substr(colon + 2, line.size() - colon - 4));
   }
-  if (auto length = reply.header("Content-Length")) reply.body = readExactly(std::stoul(*length));
   return reply;
 }
 
@@ -136,6 +141,21 @@ std::string Connection::readToEnd() {
     out.append(buffer, static_cast<size_t>(n));
   }
   return out;
+}
+
+std::string Connection::readUntilClosed() {
+  std::string out = std::move(pending_);
+  pending_.clear();
+  char buffer[65536];
+  for (;;) {
+    ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+    if (n == 0) return out;
+    if (n < 0) {
+      throw std::runtime_error("the server kept the connection open after " + std::to_string(out.size()) +
+                               " bytes");
+    }
+    out.append(buffer, static_cast<size_t>(n));
+  }
 }
 
 bool Connection::closedByPeer() { return pending_.empty() && readToEnd().empty(); }

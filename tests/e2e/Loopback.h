@@ -36,9 +36,14 @@ class Connection {
   void shutdownWrite();
   // Reads a status block, header lines, the empty line and the announced body.
   Reply readReply();
+  // The same without the body, which stays unread.
+  Reply readHead();
   std::string readExactly(size_t count);
   // Everything until the server closes the connection.
   std::string readToEnd();
+  // The same, but failing when the server keeps the connection open for
+  // the whole wait.
+  std::string readUntilClosed();
   // True when the server closed the connection (and sent nothing more).
   bool closedByPeer();
 

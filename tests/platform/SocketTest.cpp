@@ -1,14 +1,21 @@
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
 #include <thread>
 
 #include "platform/BufferedInputStream.h"
+#include "platform/FileInputStream.h"
 #include "platform/NetExceptions.h"
 #include "platform/ServerSocket.h"
 #include "platform/Socket.h"
+#include "support/TempDir.h"
 
 using namespace platform;
 
@@ -20,6 +27,20 @@ std::string readToEnd(InputStream& in) {
   int n;
   while ((n = in.read(buffer, 0, sizeof buffer)) > 0) text.append(buffer, n);
   return text;
+}
+
+// A client socket that sends files the way a TLS socket must: by reading
+// them and writing what was read.
+class CopyingSocket : public Socket {
+ public:
+  using Socket::Socket;
+  int64_t sendFile(int fileDescriptor, int64_t count) override { return copyFile(fileDescriptor, count); }
+};
+
+bool pipeSignalBlocked() {
+  sigset_t mask;
+  pthread_sigmask(SIG_BLOCK, nullptr, &mask);
+  return sigismember(&mask, SIGPIPE) == 1;
 }
 
 }  // namespace
@@ -158,4 +179,97 @@ TEST(Socket, TcpNoDelayCanBeSwitchedOn) {
   EXPECT_TRUE(accepted->getTcpNoDelay());
   accepted->setTcpNoDelay(false);
   EXPECT_FALSE(accepted->getTcpNoDelay());
+}
+
+// A file goes out from where its stream stands, up to the count asked: a
+// file longer than that (one that grew) gives no byte more, a shorter one
+// (one that shrank) gives what it has. The stream reads on after them.
+// Both the kernel's transfer and the copy through the process.
+TEST(Socket, SendFileSendsFromTheStreamPositionUpToTheCount) {
+  struct Case {
+    const char* name;
+    size_t size;     // of the file
+    size_t skipped;  // read before the transfer
+    int64_t count;
+    int64_t sent;
+  };
+  const Case cases[] = {
+      {"whole file", 300000, 0, 300000, 300000},
+      {"file longer than the count", 300000, 0, 100001, 100001},
+      {"file shorter than the count", 300000, 0, 400000, 300000},
+      {"from the middle", 300000, 70000, 230000, 230000},
+      {"from the middle, short", 300000, 70000, 300000, 230000},
+      {"nothing asked", 1000, 10, 0, 0},
+      {"at the end", 1000, 1000, 5, 0},
+      {"empty file", 0, 0, 10, 0},
+      {"one byte", 1, 0, 1, 1},
+  };
+  testsupport::TempDir dir;
+  std::string bytes;
+  for (size_t i = 0; i < 300000; ++i) bytes.push_back(static_cast<char>(i * 7 + i / 251));
+  ServerSocket server(0, 30, std::string("127.0.0.1"));
+  for (bool copying : {false, true}) {
+    for (const Case& c : cases) {
+      const std::string what = std::string(c.name) + (copying ? ", copied" : "");
+      const std::string path = dir.write("f", bytes.substr(0, c.size));
+      const int port = server.getLocalPort();
+      std::unique_ptr<Socket> client = copying ? std::make_unique<CopyingSocket>("127.0.0.1", port)
+                                               : std::make_unique<Socket>("127.0.0.1", port);
+      auto accepted = server.accept();
+      FileInputStream file(path);
+      std::string head(c.skipped, '\0');
+      file.readFully(head.data(), static_cast<int>(c.skipped));
+      std::string received;
+      std::thread reader([&] { received = readToEnd(accepted->getInputStream()); });
+      EXPECT_EQ(file.transferTo(*client, c.count), c.sent) << what;
+      client->close();
+      reader.join();
+      EXPECT_EQ(received, bytes.substr(c.skipped, static_cast<size_t>(c.sent))) << what;
+      EXPECT_EQ(head + received + file.readAll(), bytes.substr(0, c.size)) << what;
+      EXPECT_FALSE(pipeSignalBlocked()) << what;
+    }
+  }
+}
+
+// sendfile has no flag against SIGPIPE: a vanished peer must still be an
+// exception, with no signal left pending and the signal mask as it was.
+TEST(Socket, SendFileToAVanishedPeerFailsWithoutKillingTheProcess) {
+  testsupport::TempDir dir;
+  const std::string path = dir.write("f", std::string(1 << 20, 'f'));
+  ServerSocket server(0, 30, std::string("127.0.0.1"));
+  Socket client("127.0.0.1", server.getLocalPort());
+  server.accept()->close();
+  bool failed = false;
+  for (int i = 0; i < 1000 && !failed; ++i) {
+    FileInputStream file(path);
+    try {
+      file.transferTo(client, 1 << 20);
+    } catch (const SocketException&) {
+      failed = true;
+    }
+  }
+  EXPECT_TRUE(failed);
+  EXPECT_FALSE(pipeSignalBlocked());
+  sigset_t pending;
+  sigpending(&pending);
+  EXPECT_FALSE(sigismember(&pending, SIGPIPE));
+}
+
+// A peer that stops reading: the send time-out ends the transfer with the
+// same exception a write gets.
+TEST(Socket, SendFileToAPeerThatStopsReadingTimesOut) {
+  testsupport::TempDir dir;
+  const std::string path = dir.file("big");
+  {
+    FILE* f = std::fopen(path.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(::ftruncate(fileno(f), 256 << 20), 0);  // more than any socket buffers hold
+    std::fclose(f);
+  }
+  ServerSocket server(0, 30, std::string("127.0.0.1"));
+  Socket client("127.0.0.1", server.getLocalPort());
+  auto accepted = server.accept();
+  client.setSoTimeout(std::chrono::milliseconds(200));
+  FileInputStream file(path);
+  EXPECT_THROW(file.transferTo(client, 256 << 20), SocketTimeoutException);
 }

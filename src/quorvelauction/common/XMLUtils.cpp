@@ -131,7 +131,17 @@ std::string XMLUtils::escape(std::string_view text) {
   const bool ascii = std::all_of(text.begin(), text.end(),
                                  [](char c) { return static_cast<unsigned char>(c) < 0x80; });
   if (ascii) {
-    for (char c : text) appendEscaped(out, static_cast<char16_t>(c));
+    // Runs of letters and digits, which stand for themselves, go in at once.
+    auto plain = [](char c) {
+      return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    };
+    size_t at = 0;
+    while (at < text.size()) {
+      const size_t start = at;
+      while (at < text.size() && plain(text[at])) ++at;
+      out.append(text.substr(start, at - start));
+      if (at < text.size()) appendEscaped(out, static_cast<char16_t>(text[at++]));
+    }
     return out;
   }
   for (char16_t u : platform::Strings::toUtf16(text)) appendEscaped(out, u);

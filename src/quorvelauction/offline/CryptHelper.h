@@ -26,6 +26,8 @@ class CryptHelper {
   int crypt(int b);
   // The same, byte by byte in order, over a block: in and out may be the same.
   void crypt(const char* in, char* out, size_t count);
+  // Whether the file is stored scrambled.
+  bool scrambles() const { return crypt_; }
 
   // The developer tool: scrambles in place every plain file below the folder
   // args[0] that the path rule marks. Running it twice restores the tree.

@@ -47,6 +47,11 @@ int CryptedFileInputStream::read() {
   return crypt_.crypt(ahead_[position_++]) & 0xFF;
 }
 
+platform::FileInputStream* CryptedFileInputStream::plainFile() {
+  if (crypt_.scrambles() || position_ != limit_) return nullptr;
+  return in_.plainFile();
+}
+
 // Bytes read ahead are dropped: a closed stream fails every read.
 void CryptedFileInputStream::close() {
   position_ = limit_ = 0;

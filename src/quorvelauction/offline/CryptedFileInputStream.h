@@ -24,6 +24,8 @@ class CryptedFileInputStream : public platform::InputStream {
   int read(char* buffer, int offset, int count) override;
   int read() override;
   void close() override;
+  // The file itself while it is stored plain and nothing is read ahead.
+  platform::FileInputStream* plainFile() override;
 
  private:
   // Reads the next block of the file, still as stored; false at the end.

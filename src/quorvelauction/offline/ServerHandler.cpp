@@ -137,29 +137,85 @@ void Server::Handler::start(std::unique_ptr<Handler> handler) {
   std::thread([h = std::move(handler)] { h->run(); }).detach();
 }
 
-std::string Server::Handler::readLine(platform::InputStream& in) {
+namespace {
+
+// Appends the byte as the character of the same code, 0 to 255, in UTF-8.
+void appendCharacter(std::string& line, unsigned char b) {
+  if (static_cast<int>(line.size()) >= Server::Handler::MAX_LINE) {
+    throw Server::Handler::TooLarge("request line too long");
+  }
+  if (b < 0x80) {
+    line.push_back(static_cast<char>(b));
+  } else {
+    line.push_back(static_cast<char>(0xC0 | (b >> 6)));
+    line.push_back(static_cast<char>(0x80 | (b & 0x3F)));
+  }
+}
+
+// Appends bytes below 0x80 unchanged; the limit holds as if they came one by one.
+void appendPlain(std::string& line, std::string_view run) {
+  if (run.empty()) return;
+  if (line.size() + run.size() > static_cast<size_t>(Server::Handler::MAX_LINE)) {
+    throw Server::Handler::TooLarge("request line too long");
+  }
+  line.append(run);
+}
+
+// Where the next CR or byte of 0x80 or more is at or after from, or the end.
+size_t nextSpecial(std::string_view bytes, size_t from) {
+  while (from < bytes.size()) {
+    const auto b = static_cast<unsigned char>(bytes[from]);
+    if (b == '\r' || b >= 0x80) break;
+    ++from;
+  }
+  return from;
+}
+
+}  // namespace
+
+// The line is scanned in the stream's buffer: runs of plain bytes are copied
+// at once, and only a CR or a byte of 0x80 or more is looked at on its own.
+std::string Server::Handler::readLine(platform::BufferedInputStream& in) {
   std::string line;
+  // A CR was the last byte of the previous block: the line ends if an LF
+  // starts this one.
   bool cr = false;
   for (;;) {
-    int b = in.read();
-    if (b < 0) break;
-    // A CR ends the line only together with the LF right after it; any
-    // other byte after a CR, a second CR included, is part of the line.
+    const std::string_view bytes = in.buffered();
+    if (bytes.empty()) break;  // the end of the stream ends the line, a CR before it dropped
+    size_t at = 0;
     if (cr) {
-      if (b == '\n') break;
       cr = false;
-    } else if (b == '\r') {
-      cr = true;
-      continue;
+      if (bytes[0] == '\n') {
+        in.consume(1);
+        break;
+      }
+      // The CR is dropped and the byte after it kept, even a second CR.
+      appendCharacter(line, static_cast<unsigned char>(bytes[0]));
+      at = 1;
     }
-    if (static_cast<int>(line.size()) >= MAX_LINE) throw TooLarge("request line too long");
-    // Each byte is the character of the same code, 0 to 255.
-    if (b < 0x80) {
-      line.push_back(static_cast<char>(b));
-    } else {
-      line.push_back(static_cast<char>(0xC0 | (b >> 6)));
-      line.push_back(static_cast<char>(0x80 | (b & 0x3F)));
+    while (at < bytes.size()) {
+      const size_t special = nextSpecial(bytes, at);
+      appendPlain(line, bytes.substr(at, special - at));
+      at = special;
+      if (at == bytes.size()) break;
+      if (bytes[at] != '\r') {
+        appendCharacter(line, static_cast<unsigned char>(bytes[at++]));
+        continue;
+      }
+      if (at + 1 == bytes.size()) {
+        cr = true;
+        ++at;
+        break;
+      }
+      if (bytes[at + 1] == '\n') {
+        in.consume(static_cast<int>(at + 2));
+        return line;
+      }
+      appendCharacter(line, static_cast<unsigned char>(bytes[at + 1]));
+      at += 2;
     }
+    in.consume(static_cast<int>(at));
   }
   return line;
 }
@@ -184,8 +240,9 @@ std::string Server::Handler::httpDate(int64_t millis) {
 }
 
 void Server::Handler::respond(std::string_view status, platform::OutputStream& out) {
-  std::string block;
-  block.reserve(192);
+  // Kept per thread: a reply costs no allocation for its status block.
+  thread_local std::string block;
+  block.clear();
   block.append("HTTP/1.1 ").append(status).append("\r\n");
   block.append("Expires: Mon, 26 Jul 1997 05:00:00 GMT\r\n");
   block.append("Last-Modified: ").append(httpDate(System::currentTimeMillis())).append(" GMT\r\n");
@@ -195,9 +252,8 @@ void Server::Handler::respond(std::string_view status, platform::OutputStream& o
 }
 
 void Server::Handler::header(std::string_view line, platform::OutputStream& out) {
-  std::string bytes(line);
-  bytes.append("\r\n");
-  out.write(bytes);
+  out.write(line);
+  out.write("\r\n");
 }
 
 void Server::Handler::run() {
@@ -418,37 +474,68 @@ void Server::Handler::serveFile(const platform::File& file, std::string_view typ
   const int64_t length = file.length();
   header("Content-Length: " + std::to_string(length), out);
   header("", out);
-  // No larger than the file needs, so that small files stay cheap.
-  std::vector<char> block(static_cast<size_t>(std::clamp<int64_t>(length, kCopyBlock, kFileBlock)));
   try {
-    for (;;) {
-      int n;
-      try {
-        n = in->read(block.data(), 0, static_cast<int>(block.size()));
-      } catch (const std::exception& e) {
-        System::out().println("get read exception: " + std::string(e.what()) + " " +
-                              platform::describe(e));
-        platform::printStackTrace(e);
-        Server::log(e);
-        // The announced length cannot be met: the connection must end.
-        throw platform::SocketException("reply cut short");
-      }
-      if (n <= 0) break;
-      try {
-        out.write(block.data(), 0, n);
-      } catch (const std::exception& e) {
-        System::out().println("get write exception: " + std::string(e.what()) + " " +
-                              platform::describe(e));
-        platform::printStackTrace(e);
-        Server::log(e);
-        throw platform::SocketException("reply cut short");
-      }
-    }
+    sendBody(*in, length, out);
   } catch (...) {
     in->close();
     throw;
   }
   in->close();
+}
+
+namespace {
+
+// A failure while a file goes out: the announced length cannot be met, so
+// the connection must end.
+[[noreturn]] void cutShort(const char* step, const std::exception& e) {
+  System::out().println(std::string("get ") + step + " exception: " + e.what() + " " + platform::describe(e));
+  platform::printStackTrace(e);
+  Server::log(e);
+  throw platform::SocketException("reply cut short");
+}
+
+}  // namespace
+
+void Server::Handler::sendBody(platform::InputStream& in, int64_t length, platform::OutputStream& out) {
+  // A small file is copied, so that it joins the head in one send.
+  platform::FileInputStream* plain = length >= kCopyBlock ? in.plainFile() : nullptr;
+  const int64_t sent = plain ? sendPlainFile(*plain, length, out) : copyBody(in, length, out);
+  // A file that shrank since its length was announced leaves the reply
+  // short: only the end of the connection tells the client.
+  if (sent < length) throw platform::SocketException("reply cut short");
+}
+
+int64_t Server::Handler::sendPlainFile(platform::FileInputStream& file, int64_t length,
+                                       platform::OutputStream& out) {
+  try {
+    out.flush();  // the head goes first
+    return file.transferTo(*socket, length);
+  } catch (const std::exception& e) {
+    cutShort("write", e);
+  }
+}
+
+int64_t Server::Handler::copyBody(platform::InputStream& in, int64_t length, platform::OutputStream& out) {
+  // No larger than the file needs, so that small files stay cheap.
+  std::vector<char> block(static_cast<size_t>(std::clamp<int64_t>(length, kCopyBlock, kFileBlock)));
+  int64_t sent = 0;
+  while (sent < length) {
+    const int piece = static_cast<int>(std::min<int64_t>(length - sent, static_cast<int64_t>(block.size())));
+    int n;
+    try {
+      n = in.read(block.data(), 0, piece);
+    } catch (const std::exception& e) {
+      cutShort("read", e);
+    }
+    if (n <= 0) break;
+    try {
+      out.write(block.data(), 0, n);
+    } catch (const std::exception& e) {
+      cutShort("write", e);
+    }
+    sent += n;
+  }
+  return sent;
 }
 
 namespace {

@@ -10,6 +10,7 @@
 
 #include "platform/BufferedInputStream.h"
 #include "platform/File.h"
+#include "platform/FileInputStream.h"
 #include "platform/OutputStream.h"
 #include "platform/Properties.h"
 #include "platform/Socket.h"
@@ -26,6 +27,9 @@ class Server::Handler {
  public:
   using Properties = platform::Properties;
 
+  // A request line, header line or body beyond the bounds.
+  class TooLarge;
+
   // Longest request or header line accepted, in bytes.
   static constexpr int MAX_LINE = 1 << 20;
   // Largest POST body accepted, in bytes.
@@ -39,8 +43,11 @@ class Server::Handler {
   void run();
 
   // One line without its CR LF; bytes become the characters of the same
-  // code. Never more than MAX_LINE bytes: a longer line fails.
-  static std::string readLine(platform::InputStream& in);
+  // code, in UTF-8. A CR ends the line only with the LF right after it; a
+  // CR before any other byte is dropped and that byte kept. The end of the
+  // stream ends the line. Appending a byte to a line of MAX_LINE bytes
+  // fails with TooLarge.
+  static std::string readLine(platform::BufferedInputStream& in);
   // The status line and the four fixed no-cache lines.
   static void respond(std::string_view status, platform::OutputStream& out);
   static void header(std::string_view line, platform::OutputStream& out);
@@ -123,13 +130,19 @@ class Server::Handler {
   Server& server() { return server_; }
 
  private:
-  class TooLarge;
 
   void get(const std::string& target, platform::OutputStream& out);
   void post(const std::string& target, platform::OutputStream& out);
   void call(Properties& props, platform::OutputStream& out);
   void serveFile(const platform::File& file, std::string_view contentType,
                  platform::OutputStream& out);
+  // The body of a file reply: never more than the length the head
+  // announced; fewer bytes, from a file that shrank, end the connection.
+  void sendBody(platform::InputStream& in, int64_t length, platform::OutputStream& out);
+  // Flushes the head, then sends the file from the kernel's cache; how many
+  // bytes went.
+  int64_t sendPlainFile(platform::FileInputStream& file, int64_t length, platform::OutputStream& out);
+  int64_t copyBody(platform::InputStream& in, int64_t length, platform::OutputStream& out);
   // Reads the header lines up to the empty line and keeps those the
   // server looks at.
   void readHeaders();

@@ -29,6 +29,11 @@ TEST(XMLUtilsCoding, Escape) {
       {"\x7F~", "%7F%7E"},
       {std::string("\0z", 2), "%00z"},
       {"a\xFF", "a%EF%BF%BD"},  // a stray byte is U+FFFD
+      // Runs of letters and digits between escaped characters, at either end.
+      {"=ab", "%3Dab"},
+      {"ab=", "ab%3D"},
+      {"func=echo a0=hello", "func%3Decho+a0%3Dhello"},
+      {"==  ", "%3D%3D++"},
   };
   for (const auto& [in, out] : cases) EXPECT_EQ(XMLUtils::escape(in), out) << in;
 }

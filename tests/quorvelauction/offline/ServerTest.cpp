@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/BufferedInputStream.h"
 #include "platform/ByteArrayInputStream.h"
 #include "platform/ByteArrayOutputStream.h"
 #include "platform/Exceptions.h"
@@ -60,7 +62,8 @@ TEST(ServerTest, ReadLine) {
       {std::string("\xE9\r\n", 3), {"\xC3\xA9", ""}},
   };
   for (const Case& c : cases) {
-    platform::ByteArrayInputStream in(c.bytes);
+    platform::ByteArrayInputStream bytes(c.bytes);
+    platform::BufferedInputStream in(bytes);
     std::vector<std::string> lines;
     for (size_t i = 0; i < c.lines.size(); ++i) lines.push_back(Server::Handler::readLine(in));
     EXPECT_EQ(lines, c.lines);
@@ -68,10 +71,83 @@ TEST(ServerTest, ReadLine) {
 }
 
 TEST(ServerTest, ReadLineRefusesOverlongLine) {
-  platform::ByteArrayInputStream in(std::string(Server::Handler::MAX_LINE + 1, 'a') + "\r\n");
+  platform::ByteArrayInputStream tooLong(std::string(Server::Handler::MAX_LINE + 1, 'a') + "\r\n");
+  platform::BufferedInputStream in(tooLong);
   EXPECT_THROW(Server::Handler::readLine(in), platform::IOException);
-  platform::ByteArrayInputStream fits(std::string(Server::Handler::MAX_LINE, 'a') + "\r\n");
+  platform::ByteArrayInputStream fitting(std::string(Server::Handler::MAX_LINE, 'a') + "\r\n");
+  platform::BufferedInputStream fits(fitting);
   EXPECT_EQ(Server::Handler::readLine(fits).size(), static_cast<size_t>(Server::Handler::MAX_LINE));
+}
+
+// The line is scanned in the stream's buffer: every case is read through
+// buffers of many sizes, so that each byte, a CR above all, falls at the end
+// of a block once. The bytes after the last line must stay unread.
+TEST(ServerTest, ReadLineAcrossBufferRefills) {
+  struct Case {
+    const char* name;
+    std::string bytes;
+    std::vector<std::string> lines;
+    std::string rest;
+  };
+  const Case cases[] = {
+      {"two lines", "GET / HTTP/1.1\r\nHost: x\r\nbody", {"GET / HTTP/1.1", "Host: x"}, "body"},
+      {"CR LF split by a refill", "ab\r\ncd\r\n", {"ab", "cd"}, ""},
+      {"CR CR LF", "a\r\r\nb\r\nc", {"a\r\nb"}, "c"},
+      {"CR CR LF at the end", "a\r\r\n", {"a\r\n", ""}, ""},
+      {"CR CR CR LF", "\r\r\r\nz", {"\r"}, "z"},
+      {"bare LF", "a\nb\r\n", {"a\nb"}, ""},
+      {"bytes of 0x80 and more", std::string("\x80\xFF\x7F\r\nx", 6), {"\xC2\x80\xC3\xBF\x7F"}, "x"},
+      {"0x80 and more after a CR", std::string("a\r\xE9\r\r\xE9\r\n", 8), {"a\xC3\xA9\r\xC3\xA9"}, ""},
+      {"end of stream mid-line", "GET / HT", {"GET / HT", ""}, ""},
+      {"end of stream after a CR", "abc\r", {"abc", ""}, ""},
+      {"empty stream", "", {"", ""}, ""},
+      {"empty lines", "\r\n\r\nq", {"", ""}, "q"},
+  };
+  for (const Case& c : cases) {
+    for (int size = 1; size <= static_cast<int>(c.bytes.size()) + 1; ++size) {
+      platform::ByteArrayInputStream bytes(c.bytes);
+      platform::BufferedInputStream in(bytes, size);
+      std::vector<std::string> lines;
+      for (size_t i = 0; i < c.lines.size(); ++i) lines.push_back(Server::Handler::readLine(in));
+      EXPECT_EQ(lines, c.lines) << c.name << ", buffer of " << size;
+      EXPECT_EQ(in.readAll(), c.rest) << c.name << ", buffer of " << size;
+    }
+  }
+}
+
+// The limit counts the line's bytes as they are appended, a byte of 0x80 or
+// more as two; a dropped CR does not count.
+TEST(ServerTest, ReadLineLimitAcrossBufferRefills) {
+  constexpr size_t kMax = Server::Handler::MAX_LINE;
+  const std::string full(kMax, 'a');
+  const std::string almost(kMax - 1, 'a');
+  struct Case {
+    const char* name;
+    std::string bytes;
+    std::optional<size_t> length;  // none: the line is refused
+  };
+  const Case cases[] = {
+      {"exactly the limit", full + "\r\n", kMax},
+      {"exactly the limit at the end of the stream", full, kMax},
+      {"the limit and a CR at the end of the stream", full + "\r", kMax},
+      {"one byte over", full + "b\r\n", std::nullopt},
+      {"the limit and a kept CR", full + "\r\r\n", std::nullopt},
+      {"two bytes for one below the limit", almost + "\xE9\r\n", kMax + 1},
+      {"a byte after those two", almost + "\xE9" + "b\r\n", std::nullopt},
+      {"two bytes for one at the limit", full + "\xE9\r\n", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    for (int size : {1, 7, 8192, static_cast<int>(kMax)}) {
+      platform::ByteArrayInputStream bytes(c.bytes);
+      platform::BufferedInputStream in(bytes, size);
+      if (c.length) {
+        EXPECT_EQ(Server::Handler::readLine(in).size(), *c.length) << c.name << ", buffer of " << size;
+      } else {
+        EXPECT_THROW(Server::Handler::readLine(in), platform::IOException)
+            << c.name << ", buffer of " << size;
+      }
+    }
+  }
 }
 
 TEST(ServerTest, HttpDate) {
