@@ -36,6 +36,10 @@ bool statPath(const std::string& path, struct stat& st) {
   return !path.empty() && ::stat(path.c_str(), &st) == 0;
 }
 
+int64_t changeMillis(const struct stat& st) {
+  return static_cast<int64_t>(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
+}
+
 }  // namespace
 
 File::File(std::string path) : path_(normalize(std::move(path))) {}
@@ -122,14 +126,12 @@ int64_t File::length() const {
 
 int64_t File::lastModified() const {
   struct stat st;
-  if (!statPath(path_, st)) return 0;
-  return static_cast<int64_t>(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
+  return statPath(path_, st) ? changeMillis(st) : 0;
 }
 
 int64_t File::lastModifiedIn(int folder, const std::string& name) {
   struct stat st;
-  if (name.empty() || ::fstatat(folder, name.c_str(), &st, 0) != 0) return 0;
-  return static_cast<int64_t>(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
+  return !name.empty() && ::fstatat(folder, name.c_str(), &st, 0) == 0 ? changeMillis(st) : 0;
 }
 
 std::optional<std::vector<std::string>> File::list() const {

@@ -52,9 +52,7 @@ class Renderer {
   // Variable access through the macro call under way: a macro parameter
   // stands for the caller's argument expression.
   const Value* lookup(std::string_view name, size_t hash, uint32_t symbol, Value& scratch) {
-    if (frame_) return lookupInMacro(name, hash, symbol, scratch);
-    const Value& v = cellOf(name, hash, symbol);
-    return v.isNull() ? nullptr : &v;
+    return frame_ ? lookupInMacro(name, hash, symbol, scratch) : variable(name, hash, symbol);
   }
   // Outside macro calls a variable is its context value, so it is found
   // without a scratch value.

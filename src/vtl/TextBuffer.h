@@ -52,24 +52,25 @@ class TextBuffer {
       for (size_t i = 0; i + 16 < n; i += 16) copy16(to + i, from + i);
       copy16(to + n - 16, from + n - 16);
     } else if (n >= 8) {
-      uint64_t head;
-      uint64_t tail;
-      std::memcpy(&head, from, 8);
-      std::memcpy(&tail, from + n - 8, 8);
-      std::memcpy(to, &head, 8);
-      std::memcpy(to + n - 8, &tail, 8);
+      copyEnds<uint64_t>(to, from, n);
     } else if (n >= 4) {
-      uint32_t head;
-      uint32_t tail;
-      std::memcpy(&head, from, 4);
-      std::memcpy(&tail, from + n - 4, 4);
-      std::memcpy(to, &head, 4);
-      std::memcpy(to + n - 4, &tail, 4);
+      copyEnds<uint32_t>(to, from, n);
     } else if (n > 0) {
       to[0] = from[0];
       to[n / 2] = from[n / 2];
       to[n - 1] = from[n - 1];
     }
+  }
+  // The first and the last word of n bytes, sizeof(Word) <= n < 2 * sizeof(Word):
+  // together they cover all n. Both are read before either is written.
+  template <class Word>
+  static void copyEnds(char* to, const char* from, size_t n) {
+    Word head;
+    Word tail;
+    std::memcpy(&head, from, sizeof head);
+    std::memcpy(&tail, from + n - sizeof tail, sizeof tail);
+    std::memcpy(to, &head, sizeof head);
+    std::memcpy(to + n - sizeof tail, &tail, sizeof tail);
   }
   static void copy16(char* to, const char* from) {
     struct Bytes16 {

@@ -49,6 +49,9 @@ class Connection {
 
  private:
   std::string readLine();
+  // Pending and further bytes until the server closes; a read that times
+  // out ends them too, or fails when silenceFails.
+  std::string receiveRest(bool silenceFails);
   int fd_;
   std::string pending_;
 };

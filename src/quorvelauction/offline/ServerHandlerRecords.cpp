@@ -233,10 +233,9 @@ std::string Server::Handler::auctionList(Properties& props, int32_t state) {
     collected.push_back(record);
   }
 
-  // The columns are worked out on copies: the shared records may be in use
-  // by other connections.
   // Only columns not yet known are worked out side by side: a repeated list
-  // knows them all and starts no threads.
+  // knows them all and starts no threads. The entries are copies: the shared
+  // records may be in use by other connections.
   std::vector<const OfflineAuction*> unknown;
   for (const std::shared_ptr<OfflineAuction>& record : collected) {
     if (!record->listColumnsKnown()) unknown.push_back(record.get());
