@@ -36,13 +36,6 @@ Converter open(const char* name) {
   return c;
 }
 
-bool isAscii(std::string_view bytes) {
-  for (char c : bytes) {
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  }
-  return true;
-}
-
 std::string latin1ToUtf8(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size() + bytes.size() / 8);
@@ -167,7 +160,7 @@ std::string Charset::name() const { return icuName(kind_); }
 
 std::string Charset::decode(std::string_view bytes) const {
   if (kind_ == Kind::kLatin1) return latin1ToUtf8(bytes);
-  if ((kind_ == Kind::kUtf8 || kind_ == Kind::kLatin5) && isAscii(bytes)) return std::string(bytes);
+  if ((kind_ == Kind::kUtf8 || kind_ == Kind::kLatin5) && Strings::isAscii(bytes)) return std::string(bytes);
   // Well-formed UTF-8 comes out of the converters as it went in.
   if (kind_ == Kind::kUtf8 && isValidUtf8(bytes)) return std::string(bytes);
   Decoder decoder(*this);
@@ -178,7 +171,7 @@ std::string Charset::decode(std::string_view bytes) const {
 
 std::string Charset::encode(std::string_view text) const {
   if (kind_ == Kind::kLatin1) return utf8ToLatin1(text);
-  if ((kind_ == Kind::kUtf8 || kind_ == Kind::kLatin5) && isAscii(text)) return std::string(text);
+  if ((kind_ == Kind::kUtf8 || kind_ == Kind::kLatin5) && Strings::isAscii(text)) return std::string(text);
   if (kind_ == Kind::kUtf8 && isValidUtf8(text)) return std::string(text);
   Encoder encoder(*this);
   std::string out;

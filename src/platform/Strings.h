@@ -18,6 +18,8 @@ class Strings {
   static std::string fromUtf16(std::u16string_view utf16);
   // Number of UTF-16 code units of a UTF-8 text.
   static size_t utf16Length(std::string_view utf8);
+  // Whether every byte is below 0x80 (such text is its own UTF-16, Latin-1 and UTF-8).
+  static bool isAscii(std::string_view bytes);
   // The UTF-8 text of one code point.
   static std::string fromCodePoint(char32_t c);
 

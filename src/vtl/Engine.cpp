@@ -1,7 +1,6 @@
 #include "vtl/Engine.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "platform/Charset.h"
 #include "platform/Strings.h"
@@ -16,24 +15,11 @@ using platform::Strings;
 
 namespace {
 
-bool isAscii(const std::string& bytes) {
-  const char* p = bytes.data();
-  size_t n = bytes.size();
-  uint64_t high = 0;
-  for (; n >= 8; p += 8, n -= 8) {
-    uint64_t word;
-    std::memcpy(&word, p, 8);
-    high |= word;
-  }
-  for (; n > 0; ++p, --n) high |= static_cast<unsigned char>(*p);
-  return (high & 0x8080808080808080ull) == 0;
-}
-
 // Template bytes as text; the common cases skip the general decoder.
 std::string decode(std::string bytes, const std::string& encoding) {
   platform::Charset charset = platform::Charset::forName(encoding);
   if (charset.kind() == platform::Charset::Kind::kLatin1) {
-    if (isAscii(bytes)) return bytes;
+    if (Strings::isAscii(bytes)) return bytes;
     std::string text;
     text.reserve(bytes.size() + bytes.size() / 8);
     for (char c : bytes) {
@@ -47,7 +33,7 @@ std::string decode(std::string bytes, const std::string& encoding) {
     }
     return text;
   }
-  if (charset.kind() == platform::Charset::Kind::kUtf8 && isAscii(bytes)) return bytes;
+  if (charset.kind() == platform::Charset::Kind::kUtf8 && Strings::isAscii(bytes)) return bytes;
   return charset.decode(bytes);
 }
 

@@ -18,17 +18,10 @@ namespace {
 
 using platform::Strings;
 
-bool isAscii(std::string_view s) {
-  for (char c : s) {
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  }
-  return true;
-}
-
 // A text seen as Java sees it: a run of UTF-16 code units.
 class Units {
  public:
-  explicit Units(const std::string& s) : utf8_(s), ascii_(isAscii(s)) {
+  explicit Units(const std::string& s) : utf8_(s), ascii_(Strings::isAscii(s)) {
     if (!ascii_) utf16_ = Strings::toUtf16(s);
   }
   int32_t length() const {

@@ -1,6 +1,5 @@
 #include "quorvelauction/common/XMLUtils.h"
 
-#include <algorithm>
 #include <exception>
 
 #include "platform/BufferedInputStream.h"
@@ -128,9 +127,7 @@ std::string XMLUtils::escape(std::string_view text) {
   std::string out;
   out.reserve(text.size() * 3);
   // ASCII bytes are their own UTF-16 units: only other text is converted.
-  const bool ascii = std::all_of(text.begin(), text.end(),
-                                 [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-  if (ascii) {
+  if (platform::Strings::isAscii(text)) {
     // Runs of letters and digits, which stand for themselves, go in at once.
     auto plain = [](char c) {
       return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
