@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install.sh
-cmake -S . -B build/run -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQA_BENCH=OFF > /dev/null
+cmake -S . -B build/run -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQA_TESTS=OFF -DQA_BENCH=OFF > /dev/null
 cmake --build build/run -j "$(nproc)" --target quorvelauction-server crypthelper quorvelcompanion
 rm -rf build/demo
 cp -r demo build/demo

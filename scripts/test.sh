@@ -3,7 +3,7 @@
 # and UndefinedBehaviorSanitizer; then runs the fuzz targets for a short while.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install.sh
+bash scripts/install.sh test
 jobs=$(nproc)
 
 cmake -S . -B build/main -DCMAKE_BUILD_TYPE=RelWithDebInfo
