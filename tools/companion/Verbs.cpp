@@ -96,6 +96,14 @@ std::string movieFor(const std::string& picture) {
   return picture.substr(0, picture.size() - 4) + ".swf";
 }
 
+// The quarter turns of an edit answer; nothing for "replace".
+std::optional<int> turnOf(const std::string& edit) {
+  if (edit == "turn90") return 90;
+  if (edit == "turn180") return 180;
+  if (edit == "turn270") return 270;
+  return std::nullopt;
+}
+
 }  // namespace
 
 int Verbs::run(const std::string& request) {
@@ -161,7 +169,9 @@ int Verbs::changeImage(const std::vector<std::string>& f) {
     if (!chosen || isMovie(chosen->front())) return 1;
     size = Picture::toJpeg(chosen->front(), picture);
   } else {
-    size = Picture::turn(picture, *number(edit->substr(4)));
+    std::optional<int> turn = turnOf(*edit);
+    if (!turn) return 1;
+    size = Picture::turn(picture, *turn);
   }
   if (!size) return 1;
   const std::string type = f[2].empty() || f[2] == "null" ? typeOf(picture, "Standard") : f[2];
