@@ -186,6 +186,39 @@ TEST_F(CompanionTest, MovieIsCopiedBesideThePicture) {
   EXPECT_EQ(slurp(images() + "3.swf"), "FWS\x08movie bytes");
 }
 
+TEST_F(CompanionTest, TransparencyBecomesWhiteAtEveryDepth) {
+  // The right half is transparent black: the background must show.
+  for (int bits : {8, 16}) {
+    const std::string source = dir.path() + "clear" + std::to_string(bits) + ".png";
+    const std::string picture = images() + std::to_string(bits) + ".jpg";
+    Pictures::make(source, 300, 200, true, bits);
+    ASSERT_EQ(run("image*0*" + picture + "*Standard", source), 0) << bits;
+    EXPECT_GT(Pictures::at(picture, 250, 100), 250.0) << bits;
+    EXPECT_GT(Pictures::at(picture, 50, 100), 250.0) << bits;
+  }
+}
+
+TEST_F(CompanionTest, TruncatedPictureIsRefused) {
+  // Cut in the middle of their pixel data, the headers still read well.
+  for (const char* file : {"cut.jpg", "cut.png"}) {
+    const std::string path = dir.path() + file;
+    Pictures::make(path, 1600, 1200);
+    fs::resize_file(path, fs::file_size(path) / 2);
+    EXPECT_EQ(run("image*0*" + images() + "1.jpg*Standard", path), 1) << file;
+    EXPECT_EQ(run("scale*" + path + "*" + images() + "1v.jpg*400*300*0"), 1) << file;
+  }
+  EXPECT_EQ(names(), std::vector<std::string>{});
+
+  // Among several, a cut picture takes no number; a replacement keeps the
+  // picture it would replace.
+  run("images*0*" + dir.path() + "images\\*4*Standard", dir.path() + "cut.png\n" + dir.path() + "wide.jpg");
+  EXPECT_EQ(names(), (std::vector<std::string>{"4.jpg", "4.jpg.info", "images.txt"}));
+  EXPECT_EQ(slurp(images() + "images.txt"), "1\n");
+  const std::string kept = slurp(images() + "4.jpg");
+  EXPECT_EQ(run("changeImage*0*" + images() + "4.jpg*null", dir.path() + "cut.jpg", "replace"), 1);
+  EXPECT_TRUE(slurp(images() + "4.jpg") == kept);
+}
+
 TEST_F(CompanionTest, SeveralPicturesTakeConsecutiveNumbers) {
   Pictures::make(dir.path() + "b.png", 640, 480);
   std::ofstream(dir.path() + "notes.txt") << "skipped";
