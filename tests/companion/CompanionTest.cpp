@@ -178,12 +178,20 @@ TEST_F(CompanionTest, CancelledOrUnusableChoiceLeavesNothing) {
   EXPECT_FALSE(fs::exists(dir.path() + "sounds.mp3"));
 }
 
-TEST_F(CompanionTest, MovieIsCopiedBesideThePicture) {
+TEST_F(CompanionTest, MovieIsCopiedWithAStill) {
   std::ofstream(dir.path() + "clip.swf") << "FWS\x08movie bytes";
-  run("image*0*" + images() + "3.jpg*Standard", dir.path() + "clip.swf");
-  run("images*0*" + dir.path() + "images\\*7*Standard", dir.path() + "clip.swf\n" + dir.path() + "wide.jpg");
-  EXPECT_EQ(names(), (std::vector<std::string>{"3.swf", "7.swf"}));
+  EXPECT_EQ(run("image*0*" + images() + "3.jpg*Ebay", dir.path() + "clip.swf"), 0);
+  EXPECT_EQ(run("images*0*" + dir.path() + "images\\*7*null", dir.path() + "clip.swf\n" + dir.path() + "wide.jpg"), 0);
+  // The movie's upload sends its still, the .jpg; no Flash frame can be
+  // drawn here, so the still is a plain picture of the Standard size.
+  EXPECT_EQ(names(), (std::vector<std::string>{"3.jpg", "3.jpg.info", "3.swf", "7.jpg", "7.jpg.info", "7.swf"}));
   EXPECT_EQ(slurp(images() + "3.swf"), "FWS\x08movie bytes");
+  for (const char* still : {"3.jpg", "7.jpg"}) {
+    EXPECT_TRUE(Pictures::isJpeg(images() + still)) << still;
+    EXPECT_EQ(Pictures::size(images() + still), std::make_pair(400, 300)) << still;
+  }
+  EXPECT_EQ(slurp(images() + "3.jpg.info"), "Ebay\n400\n300\n");
+  EXPECT_EQ(slurp(images() + "7.jpg.info"), "Standard\n400\n300\n");
 }
 
 TEST_F(CompanionTest, TransparencyBecomesWhiteAtEveryDepth) {

@@ -117,6 +117,20 @@ std::optional<Picture::Size> Picture::scale(const std::string& source, const std
   return save(image, target);
 }
 
+std::optional<Picture::Size> Picture::plain(const std::string& target, int width, int height) {
+  if (width <= 0 || height <= 0) return std::nullopt;
+  Image image;
+  if (vips_black(image.out(), width, height, "bands", 3, nullptr) != 0) return std::nullopt;
+  if (!apply(image, [](VipsImage* in, VipsImage** out) {
+        return vips_linear1(in, out, 1.0, 128.0, "uchar", TRUE, nullptr);
+      }) ||
+      !apply(image, [](VipsImage* in, VipsImage** out) {
+        return vips_copy(in, out, "interpretation", VIPS_INTERPRETATION_sRGB, nullptr);
+      }))
+    return std::nullopt;
+  return save(image, target);
+}
+
 std::optional<Picture::Size> Picture::turn(const std::string& path, int rotation) {
   // The whole picture is read before the file is replaced.
   Image image(vips_image_new_from_file(path.c_str(), "access", VIPS_ACCESS_RANDOM, "fail_on", kFailOn, nullptr));
