@@ -37,15 +37,34 @@ class CompanionTest : public ::testing::Test {
   void TearDown() override {
     unsetenv("QUORVELCOMPANION_FILES");
     unsetenv("QUORVELCOMPANION_EDIT");
+    unsetenv("DISPLAY");
+    setenv("PATH", path_.c_str(), 1);
   }
 
-  // Starts the companion as the server does: one command string.
-  void run(const std::string& verbPart, const std::string& files = "", const std::string& edit = "") {
+  // Starts the companion as the server does: one command string; its exit
+  // status.
+  int run(const std::string& verbPart, const std::string& files = "", const std::string& edit = "") {
     if (files.empty()) unsetenv("QUORVELCOMPANION_FILES");
     else setenv("QUORVELCOMPANION_FILES", files.c_str(), 1);
     if (edit.empty()) unsetenv("QUORVELCOMPANION_EDIT");
     else setenv("QUORVELCOMPANION_EDIT", edit.c_str(), 1);
-    platform::Runtime::waitFor(platform::Runtime::exec(std::string(QA_BINARY_DIR) + "/quorvelcompanion " + verbPart));
+    return platform::Runtime::waitFor(
+        platform::Runtime::exec(std::string(QA_BINARY_DIR) + "/quorvelcompanion " + verbPart));
+  }
+  // A display and a stand-in "zenity" first on PATH: its list dialog
+  // prints editAnswer, its file dialog fileAnswer; "cancel" ends it as a
+  // cancelled dialog does.
+  void useDialogs(const std::string& editAnswer, const std::string& fileAnswer) {
+    const std::string bin = dir.path() + "bin/";
+    fs::create_directories(bin);
+    std::ofstream(bin + "zenity") << "#!/bin/sh\n"
+                                  << "case \"$*\" in *--list*) a='" << editAnswer << "';; *) a='" << fileAnswer
+                                  << "';; esac\n"
+                                  << "[ \"$a\" = cancel ] && exit 1\n"
+                                  << "printf '%s\\n' \"$a\"\n";
+    fs::permissions(bin + "zenity", fs::perms::owner_all);
+    setenv("DISPLAY", ":99", 1);
+    setenv("PATH", (bin.substr(0, bin.size() - 1) + ":" + path_).c_str(), 1);
   }
   std::string images() const { return dir.path() + "images/"; }
   // The names in the images folder, sorted.
@@ -57,6 +76,9 @@ class CompanionTest : public ::testing::Test {
   }
 
   testsupport::TempDir dir;
+
+ private:
+  const std::string path_ = std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin";
 };
 
 TEST_F(CompanionTest, ScaleFitsTheBoxAndTurns) {
@@ -156,12 +178,53 @@ TEST_F(CompanionTest, CancelledOrUnusableChoiceLeavesNothing) {
   EXPECT_FALSE(fs::exists(dir.path() + "sounds.mp3"));
 }
 
-TEST_F(CompanionTest, MovieIsCopiedBesideThePicture) {
+TEST_F(CompanionTest, MovieIsCopiedWithAStill) {
   std::ofstream(dir.path() + "clip.swf") << "FWS\x08movie bytes";
-  run("image*0*" + images() + "3.jpg*Standard", dir.path() + "clip.swf");
-  run("images*0*" + dir.path() + "images\\*7*Standard", dir.path() + "clip.swf\n" + dir.path() + "wide.jpg");
-  EXPECT_EQ(names(), (std::vector<std::string>{"3.swf", "7.swf"}));
+  EXPECT_EQ(run("image*0*" + images() + "3.jpg*Ebay", dir.path() + "clip.swf"), 0);
+  EXPECT_EQ(run("images*0*" + dir.path() + "images\\*7*null", dir.path() + "clip.swf\n" + dir.path() + "wide.jpg"), 0);
+  // The movie's upload sends its still, the .jpg; no Flash frame can be
+  // drawn here, so the still is a plain picture of the Standard size.
+  EXPECT_EQ(names(), (std::vector<std::string>{"3.jpg", "3.jpg.info", "3.swf", "7.jpg", "7.jpg.info", "7.swf"}));
   EXPECT_EQ(slurp(images() + "3.swf"), "FWS\x08movie bytes");
+  for (const char* still : {"3.jpg", "7.jpg"}) {
+    EXPECT_TRUE(Pictures::isJpeg(images() + still)) << still;
+    EXPECT_EQ(Pictures::size(images() + still), std::make_pair(400, 300)) << still;
+  }
+  EXPECT_EQ(slurp(images() + "3.jpg.info"), "Ebay\n400\n300\n");
+  EXPECT_EQ(slurp(images() + "7.jpg.info"), "Standard\n400\n300\n");
+}
+
+TEST_F(CompanionTest, TransparencyBecomesWhiteAtEveryDepth) {
+  // The right half is transparent black: the background must show.
+  for (int bits : {8, 16}) {
+    const std::string source = dir.path() + "clear" + std::to_string(bits) + ".png";
+    const std::string picture = images() + std::to_string(bits) + ".jpg";
+    Pictures::make(source, 300, 200, true, bits);
+    ASSERT_EQ(run("image*0*" + picture + "*Standard", source), 0) << bits;
+    EXPECT_GT(Pictures::at(picture, 250, 100), 250.0) << bits;
+    EXPECT_GT(Pictures::at(picture, 50, 100), 250.0) << bits;
+  }
+}
+
+TEST_F(CompanionTest, TruncatedPictureIsRefused) {
+  // Cut in the middle of their pixel data, the headers still read well.
+  for (const char* file : {"cut.jpg", "cut.png"}) {
+    const std::string path = dir.path() + file;
+    Pictures::make(path, 1600, 1200);
+    fs::resize_file(path, fs::file_size(path) / 2);
+    EXPECT_EQ(run("image*0*" + images() + "1.jpg*Standard", path), 1) << file;
+    EXPECT_EQ(run("scale*" + path + "*" + images() + "1v.jpg*400*300*0"), 1) << file;
+  }
+  EXPECT_EQ(names(), std::vector<std::string>{});
+
+  // Among several, a cut picture takes no number; a replacement keeps the
+  // picture it would replace.
+  run("images*0*" + dir.path() + "images\\*4*Standard", dir.path() + "cut.png\n" + dir.path() + "wide.jpg");
+  EXPECT_EQ(names(), (std::vector<std::string>{"4.jpg", "4.jpg.info", "images.txt"}));
+  EXPECT_EQ(slurp(images() + "images.txt"), "1\n");
+  const std::string kept = slurp(images() + "4.jpg");
+  EXPECT_EQ(run("changeImage*0*" + images() + "4.jpg*null", dir.path() + "cut.jpg", "replace"), 1);
+  EXPECT_TRUE(slurp(images() + "4.jpg") == kept);
 }
 
 TEST_F(CompanionTest, SeveralPicturesTakeConsecutiveNumbers) {
@@ -199,6 +262,33 @@ TEST_F(CompanionTest, ChangedPictureIsRewrittenInPlace) {
   // A picture that does not exist is not made by an edit.
   run("changeImage*0*" + dir.path() + "images\\8.jpg*null", dir.path() + "other.png", "replace");
   EXPECT_FALSE(fs::exists(images() + "8.jpg"));
+}
+
+TEST_F(CompanionTest, DialogEditAnswerIsChecked) {
+  const std::string picture = images() + "4.jpg";
+  Pictures::make(dir.path() + "other.png", 320, 240);
+  struct Case {
+    std::string answer;
+    int status;
+    std::pair<int, int> size;
+  };
+  const Case cases[] = {
+      {"cancel", 1, {1200, 900}}, {"", 1, {1200, 900}},       {"tu", 1, {1200, 900}},
+      {"turn45", 1, {1200, 900}}, {"turnip", 1, {1200, 900}}, {"replace me", 1, {1200, 900}},
+      {"turn90", 0, {900, 1200}}, {"replace", 0, {320, 240}},
+  };
+  for (const Case& c : cases) {
+    fs::copy_file(dir.path() + "wide.jpg", picture, fs::copy_options::overwrite_existing);
+    std::ofstream(picture + ".info") << "Ebay\n1200\n900\n";
+    const std::string before = slurp(picture);
+    useDialogs(c.answer, dir.path() + "other.png");
+    EXPECT_EQ(run("changeImage*0*" + dir.path() + "images\\4.jpg*null"), c.status) << c.answer;
+    EXPECT_EQ(Pictures::size(picture), c.size) << c.answer;
+    if (c.status != 0) {
+      EXPECT_TRUE(slurp(picture) == before) << "rewritten on " << c.answer;
+      EXPECT_EQ(slurp(picture + ".info"), "Ebay\n1200\n900\n") << c.answer;
+    }
+  }
 }
 
 TEST_F(CompanionTest, SoundTakesMp3Files) {

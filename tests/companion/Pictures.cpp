@@ -21,20 +21,23 @@ void check(int rc) {
 
 }  // namespace
 
-void Pictures::make(const std::string& path, int width, int height, bool alpha) {
+void Pictures::make(const std::string& path, int width, int height, bool alpha, int bits) {
   started();
-  VipsImage *x = nullptr, *mask = nullptr, *grey = nullptr, *bands = nullptr, *out = nullptr;
+  VipsImage *x = nullptr, *mask = nullptr, *scaled = nullptr, *grey = nullptr, *bands = nullptr, *out = nullptr;
   check(vips_xyz(&x, width, height, nullptr));
   VipsImage* first = nullptr;
   check(vips_extract_band(x, &first, 0, nullptr));
-  // 255 where x < width / 2, else 0.
+  // 255 where x < width / 2, else 0; 65535 for 16 bits.
   check(vips_less_const1(first, &mask, width / 2.0, nullptr));
-  check(vips_cast_uchar(mask, &grey, nullptr));
+  const bool wide = bits == 16;
+  check(vips_linear1(mask, &scaled, wide ? 257.0 : 1.0, 0.0, nullptr));
+  check(wide ? vips_cast_ushort(scaled, &grey, nullptr) : vips_cast_uchar(scaled, &grey, nullptr));
   VipsImage* copies[4] = {grey, grey, grey, grey};
   check(vips_bandjoin(copies, &bands, alpha ? 4 : 3, nullptr));
-  check(vips_copy(bands, &out, "interpretation", VIPS_INTERPRETATION_sRGB, nullptr));
+  check(vips_copy(bands, &out, "interpretation", wide ? VIPS_INTERPRETATION_RGB16 : VIPS_INTERPRETATION_sRGB,
+                  nullptr));
   check(vips_image_write_to_file(out, path.c_str(), nullptr));
-  for (VipsImage* image : {x, first, mask, grey, bands, out}) g_object_unref(image);
+  for (VipsImage* image : {x, first, mask, scaled, grey, bands, out}) g_object_unref(image);
 }
 
 std::pair<int, int> Pictures::size(const std::string& path) {

@@ -27,6 +27,11 @@ std::vector<std::string> lines(const std::string& text) {
   return out;
 }
 
+// The answers the edit question may give, by dialog or by variable.
+bool isEdit(const std::string& answer) {
+  return answer == "replace" || answer == "turn90" || answer == "turn180" || answer == "turn270";
+}
+
 bool hasDisplay() {
   const char* x = std::getenv("DISPLAY");
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
@@ -99,8 +104,7 @@ std::optional<std::vector<std::string>> Chooser::files(Kind kind, bool several) 
 
 std::optional<std::string> Chooser::edit() {
   if (const char* given = std::getenv("QUORVELCOMPANION_EDIT")) {
-    std::string answer = given;
-    if (answer == "replace" || answer == "turn90" || answer == "turn180" || answer == "turn270") return answer;
+    if (isEdit(given)) return std::string(given);
     return std::nullopt;
   }
   if (std::getenv("QUORVELCOMPANION_FILES")) return std::string("replace");
@@ -111,8 +115,9 @@ std::optional<std::string> Chooser::edit() {
            "replace", "Durch ein anderes Bild ersetzen", "turn90", "Nach rechts drehen",
            "turn270", "Nach links drehen", "turn180", "Auf den Kopf stellen"});
   if (!output) return std::nullopt;
+  // The dialog's answer is whatever zenity printed: only a known one counts.
   std::vector<std::string> chosen = lines(*output);
-  if (chosen.empty()) return std::nullopt;
+  if (chosen.size() != 1 || !isEdit(chosen.front())) return std::nullopt;
   return chosen.front();
 }
 

@@ -39,11 +39,23 @@ bool apply(Image& image, Step step) {
   return true;
 }
 
+// White on the image's own scale: 16-bit pictures count to 65535.
+double whiteOf(VipsImage* image) {
+  switch (vips_image_guess_interpretation(image)) {
+    case VIPS_INTERPRETATION_RGB16:
+    case VIPS_INTERPRETATION_GREY16:
+      return 65535.0;
+    default:
+      return 255.0;
+  }
+}
+
 bool toSrgb(Image& image) {
   if (vips_image_hasalpha(image.get())) {
-    VipsArrayDouble* white = vips_array_double_newv(1, 255.0);
+    const double max = whiteOf(image.get());
+    VipsArrayDouble* white = vips_array_double_newv(1, max);
     bool ok = apply(image, [&](VipsImage* in, VipsImage** out) {
-      return vips_flatten(in, out, "background", white, nullptr);
+      return vips_flatten(in, out, "background", white, "max_alpha", max, nullptr);
     });
     vips_area_unref(VIPS_AREA(white));
     if (!ok) return false;
@@ -75,6 +87,11 @@ std::optional<Picture::Size> save(Image& image, const std::string& target) {
   return Picture::Size{vips_image_get_width(image.get()), vips_image_get_height(image.get())};
 }
 
+// Loads fail on a picture that does not decode whole: a cut or damaged
+// file would otherwise come out grey where its data ends. Lazy loads report
+// it while the result is written, which then fails as well.
+constexpr VipsFailOn kFailOn = VIPS_FAIL_ON_ERROR;
+
 }  // namespace
 
 bool Picture::start(const char* program) { return VIPS_INIT(program) == 0; }
@@ -82,7 +99,7 @@ bool Picture::start(const char* program) { return VIPS_INIT(program) == 0; }
 void Picture::stop() { vips_shutdown(); }
 
 std::optional<Picture::Size> Picture::toJpeg(const std::string& source, const std::string& target) {
-  Image image(vips_image_new_from_file(source.c_str(), nullptr));
+  Image image(vips_image_new_from_file(source.c_str(), "fail_on", kFailOn, nullptr));
   if (!image) return std::nullopt;
   if (!apply(image, [](VipsImage* in, VipsImage** out) { return vips_autorot(in, out, nullptr); }))
     return std::nullopt;
@@ -93,15 +110,30 @@ std::optional<Picture::Size> Picture::scale(const std::string& source, const std
                                             int height, int rotation) {
   if (width <= 0 || height <= 0) return std::nullopt;
   Image image;
-  if (vips_thumbnail(source.c_str(), image.out(), width, "height", height, "size", VIPS_SIZE_BOTH, nullptr) != 0)
+  if (vips_thumbnail(source.c_str(), image.out(), width, "height", height, "size", VIPS_SIZE_BOTH, "fail_on",
+                     kFailOn, nullptr) != 0)
     return std::nullopt;
   if (!turnBy(image, rotation)) return std::nullopt;
   return save(image, target);
 }
 
+std::optional<Picture::Size> Picture::plain(const std::string& target, int width, int height) {
+  if (width <= 0 || height <= 0) return std::nullopt;
+  Image image;
+  if (vips_black(image.out(), width, height, "bands", 3, nullptr) != 0) return std::nullopt;
+  if (!apply(image, [](VipsImage* in, VipsImage** out) {
+        return vips_linear1(in, out, 1.0, 128.0, "uchar", TRUE, nullptr);
+      }) ||
+      !apply(image, [](VipsImage* in, VipsImage** out) {
+        return vips_copy(in, out, "interpretation", VIPS_INTERPRETATION_sRGB, nullptr);
+      }))
+    return std::nullopt;
+  return save(image, target);
+}
+
 std::optional<Picture::Size> Picture::turn(const std::string& path, int rotation) {
   // The whole picture is read before the file is replaced.
-  Image image(vips_image_new_from_file(path.c_str(), "access", VIPS_ACCESS_RANDOM, nullptr));
+  Image image(vips_image_new_from_file(path.c_str(), "access", VIPS_ACCESS_RANDOM, "fail_on", kFailOn, nullptr));
   if (!image) return std::nullopt;
   if (!apply(image, [](VipsImage* in, VipsImage** out) {
         *out = vips_image_copy_memory(in);

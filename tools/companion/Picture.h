@@ -27,6 +27,9 @@ class Picture {
   // then turned clockwise by rotation degrees (0, 90, 180 or 270).
   static std::optional<Size> scale(const std::string& source, const std::string& target, int width,
                                    int height, int rotation);
+  // A plain grey width by height picture at target, where nothing can be
+  // drawn from the chosen file (the still of a movie).
+  static std::optional<Size> plain(const std::string& target, int width, int height);
   // The picture at path turned in place.
   static std::optional<Size> turn(const std::string& path, int rotation);
 };

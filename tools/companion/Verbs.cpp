@@ -96,6 +96,34 @@ std::string movieFor(const std::string& picture) {
   return picture.substr(0, picture.size() - 4) + ".swf";
 }
 
+// The size of a movie's still: the Standard size of the bundled settings,
+// since the companion is not told the domain's.
+constexpr Picture::Size kStill{400, 300};
+
+// A movie chosen for picture: the movie beside it, and the still that its
+// upload sends along, with an info file as a picture selection writes one.
+// No Flash renderer is at hand to draw a first frame, so the still is a
+// plain picture. All or nothing: without the movie the still would pass
+// for a chosen picture.
+bool takeMovie(const std::string& movie, const std::string& picture, const std::string& type) {
+  std::optional<Picture::Size> size = Picture::plain(picture, kStill.width, kStill.height);
+  if (!size) return false;
+  if (writeInfo(picture, type, *size)) {
+    if (AtomicFile::copy(movie, movieFor(picture))) return true;
+    std::remove((picture + ".info").c_str());
+  }
+  std::remove(picture.c_str());
+  return false;
+}
+
+// The quarter turns of an edit answer; nothing for "replace".
+std::optional<int> turnOf(const std::string& edit) {
+  if (edit == "turn90") return 90;
+  if (edit == "turn180") return 180;
+  if (edit == "turn270") return 270;
+  return std::nullopt;
+}
+
 }  // namespace
 
 int Verbs::run(const std::string& request) {
@@ -118,7 +146,7 @@ int Verbs::image(const std::vector<std::string>& f) {
   const std::string picture = path(f[1]);
   auto chosen = Chooser::files(Chooser::Kind::Picture, false);
   if (!chosen) return 1;
-  if (isMovie(chosen->front())) return AtomicFile::copy(chosen->front(), movieFor(picture)) ? 0 : 1;
+  if (isMovie(chosen->front())) return takeMovie(chosen->front(), picture, requested(f[2])) ? 0 : 1;
   std::optional<Picture::Size> size = Picture::toJpeg(chosen->front(), picture);
   if (!size) return 1;
   return writeInfo(picture, requested(f[2]), *size) ? 0 : 1;
@@ -134,7 +162,7 @@ int Verbs::images(const std::vector<std::string>& f) {
   auto chosen = Chooser::files(Chooser::Kind::Picture, true);
   if (!chosen) return 1;
   auto name = [&](int id, const char* suffix) { return folder + "/" + std::to_string(id) + suffix; };
-  if (isMovie(chosen->front())) return AtomicFile::copy(chosen->front(), name(*first, ".swf")) ? 0 : 1;
+  if (isMovie(chosen->front())) return takeMovie(chosen->front(), name(*first, ".jpg"), requested(f[3])) ? 0 : 1;
   int count = 0;
   for (const std::string& file : *chosen) {
     if (count > INT_MAX - *first) break;
@@ -161,7 +189,9 @@ int Verbs::changeImage(const std::vector<std::string>& f) {
     if (!chosen || isMovie(chosen->front())) return 1;
     size = Picture::toJpeg(chosen->front(), picture);
   } else {
-    size = Picture::turn(picture, *number(edit->substr(4)));
+    std::optional<int> turn = turnOf(*edit);
+    if (!turn) return 1;
+    size = Picture::turn(picture, *turn);
   }
   if (!size) return 1;
   const std::string type = f[2].empty() || f[2] == "null" ? typeOf(picture, "Standard") : f[2];
