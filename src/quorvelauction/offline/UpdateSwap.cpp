@@ -8,6 +8,7 @@ namespace quorvelauction::offline {
 
 namespace {
 const char kList[] = "filelist.txt";
+const char kListUpdate[] = "filelist.txt.update";
 }  // namespace
 
 UpdateSwap::UpdateSwap(std::string folder, std::vector<std::string> names)
@@ -15,11 +16,11 @@ UpdateSwap::UpdateSwap(std::string folder, std::vector<std::string> names)
 
 void UpdateSwap::run() {
   for (const std::string& name : names_) platform::File(folder_ + name + ".update").sync();
-  platform::File(folder_ + kList + ".update").sync();
+  platform::File(folder_ + kListUpdate).sync();
   for (const std::string& name : names_) moveIn(name);
   // One rename replaces the list whole; the old one is never missing.
   platform::File(folder_ + kList + ".backup").remove();
-  if (!platform::File(folder_ + kList + ".update").renameTo(platform::File(folder_ + kList)))
+  if (!platform::File(folder_ + kListUpdate).renameTo(platform::File(folder_ + kList)))
     fail("cannot move the new file list into place");
   for (const Moved& m : moved_) {
     if (m.hadOld) platform::File(m.target.getPath() + ".backup").remove();
@@ -31,7 +32,7 @@ void UpdateSwap::moveIn(const std::string& name) {
   platform::File backup(target.getPath() + ".backup");
   platform::File update(target.getPath() + ".update");
   const bool hadOld = target.exists();
-  if (hadOld && !target.renameTo(backup)) fail("cannot move aside " + target.getPath());
+  if (hadOld && (backup.exists() || !target.renameTo(backup))) fail("cannot move aside " + target.getPath());
   if (!update.renameTo(target)) {
     if (hadOld) backup.renameTo(target);
     fail("cannot move into place " + target.getPath());

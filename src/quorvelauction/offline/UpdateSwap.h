@@ -10,7 +10,8 @@ namespace quorvelauction::offline {
 // Moves verified ".update" work files into place, then the new list. Each
 // old file waits under ".backup" until every file is in place, so a move
 // that fails can be undone: the files already moved are put back, the old
-// list stays, and the swap fails.
+// list stays, and the swap fails. A ".backup" that is already there may be
+// the only old copy of a file: the swap fails rather than replace it.
 class UpdateSwap {
  public:
   UpdateSwap(std::string folder, std::vector<std::string> names);
