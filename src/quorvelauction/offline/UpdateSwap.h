@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/File.h"
+#include "quorvelauction/common/OfflineFile.h"
 
 namespace quorvelauction::offline {
 
@@ -19,11 +20,22 @@ class UpdateSwap {
   // Flushes the work files to disk, then swaps. Raises IOException.
   void run();
 
+  // Puts right what a swap that was killed left in folder, for the files that
+  // the installed list or the new list ("filelist.txt.update") name: a
+  // ".backup" whose file is missing goes back into place; one whose file is
+  // in place and matches its entry is removed. Other ".backup" files stay.
+  static void recover(const std::string& folder);
+
  private:
   struct Moved {
     platform::File target;
     bool hadOld;
   };
+
+  // The entries of a list for recover: nothing when the list is missing or
+  // cannot be read, no name that leads out of the folder.
+  static std::vector<common::OfflineFile> listed(const std::string& path);
+  static void putRight(const std::string& folder, const common::OfflineFile& entry);
 
   void moveIn(const std::string& name);
   void rollBack();

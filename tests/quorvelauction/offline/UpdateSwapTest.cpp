@@ -48,6 +48,9 @@ TEST_F(UpdateSwapTest, AnExistingBackupIsNeverOverwritten) {
        {{"a.txt", "old a"}, {"a.txt.update", "new a"}, {"a.txt.backup", std::nullopt}, {"filelist.txt", "old list"}}},
       {"a backup from elsewhere", {"a.txt"}, {{"a.txt", "old a"}, {"a.txt.backup", "older a"}}, "cannot move aside ",
        {{"a.txt", "old a"}, {"a.txt.backup", "older a"}, {"filelist.txt", "old list"}}},
+      // The only old copy of a file that was missing goes once the new one is in place.
+      {"a backup beside a missing file", {"a.txt"}, {{"a.txt.backup", "old a"}}, "",
+       {{"a.txt", "new a"}, {"a.txt.backup", std::nullopt}, {"filelist.txt", "new list"}}},
   };
   for (const Case& c : cases) {
     dir.write("a.txt.update", "new a");
