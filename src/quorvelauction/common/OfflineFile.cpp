@@ -89,9 +89,13 @@ bool OfflineFile::update(std::vector<std::string>& names, const std::string& fol
                          const std::string& /*host*/, const std::string& /*sessionId*/) const {
   platform::File target(folder + name);
   if (!needsUpdate(target)) return false;
-  platform::File backup(target.getAbsolutePath() + ".backup");
-  if (backup.exists()) backup.remove();
-  if (!target.exists()) {
+  if (target.exists()) {
+    // A stale old copy; the swap moves the target to this name.
+    platform::File backup(target.getAbsolutePath() + ".backup");
+    if (backup.exists()) backup.remove();
+  } else {
+    // Any ".backup" is the only old copy left: it goes once the new file is
+    // in place.
     std::optional<platform::File> parent = target.getParentFile();
     if (parent) parent->mkdirs();
   }

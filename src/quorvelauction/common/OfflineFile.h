@@ -33,7 +33,8 @@ class OfflineFile {
   static int64_t checksumOf(const platform::File& file);
 
   // Prepares folder + name for download: when needsUpdate, deletes the file's
-  // ".backup", creates its missing parent folders, appends name to names and
+  // stale ".backup" (kept when the file is missing: then it is the only old
+  // copy), creates its missing parent folders, appends name to names and
   // answers true. host and sessionId are not read.
   virtual bool update(std::vector<std::string>& names, const std::string& folder,
                       const std::string& host, const std::string& sessionId) const;

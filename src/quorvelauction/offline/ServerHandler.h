@@ -103,6 +103,9 @@ class Server::Handler {
   std::string onOfflineIsOnline(Properties& props);
   std::string onOfflineNeedsUpdate(Properties& props);
   std::string update();
+  // The same answer as update(); reads nothing of props. The dispatcher
+  // answers "offlineUpdate" with update() itself.
+  std::string onOfflineUpdate(Properties& props);
   std::string onOfflineGetServerSessionId(Properties& props);
   std::string onPasswordLost(Properties& props);
   std::string onOfflineGetAccountUrl(Properties& props);

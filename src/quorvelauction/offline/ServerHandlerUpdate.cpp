@@ -41,4 +41,6 @@ std::string Server::Handler::update() {
   }
 }
 
+std::string Server::Handler::onOfflineUpdate(Properties&) { return update(); }
+
 }  // namespace quorvelauction::offline

@@ -107,6 +107,9 @@ void UpdateHelper::doUpdate(const std::string& folder, const std::string& host,
   Server::transferStatusSent = 0;
   Server::transferStatusSum = 0;
   System::out().println("doUpdate start, filelist: " + platform::File(folder + kList).getAbsolutePath());
+  // Before anything looks at the files: a killed run may have left one of
+  // them missing, its old version under ".backup".
+  UpdateSwap::recover(folder);
   const OfflineFile listed = description(host, sessionId);
   if (!differs(listed, platform::File(folder + kList))) return;
   System::out().println("doUpdate: needsUpdate");

@@ -16,7 +16,8 @@ class UpdateHelper {
  public:
   UpdateHelper() = delete;
 
-  // One run; folder ends with the separator. Fails with the message of the
+  // One run; folder ends with the separator. It first puts right what a
+  // killed run left (UpdateSwap::recover). Fails with the message of the
   // failed step, "update failed" after two bad downloads. A failure before
   // the swap leaves the installed files and list as they were; a failed
   // swap puts back what it had moved.

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <optional>
+#include <set>
 
 #include "platform/BufferedReader.h"
 #include "platform/Exceptions.h"
@@ -31,6 +32,27 @@ bool UpdateList::staysInside(const std::string& listed) {
   }
 }
 
+std::optional<std::string> UpdateList::collision(const std::vector<Entry>& entries) {
+  std::set<std::string> files, folders;
+  for (const Entry& e : entries) {
+    const std::string& name = e.file.name;
+    files.insert(name);
+    for (size_t slash = name.find('/'); slash != std::string::npos; slash = name.find('/', slash + 1))
+      folders.insert(name.substr(0, slash));
+  }
+  auto workFile = [&files](const std::string& name, std::string_view ending) {
+    return Strings::endsWith(name, ending) && files.count(name.substr(0, name.size() - ending.size())) > 0;
+  };
+  std::set<std::string> seen;
+  for (const Entry& e : entries) {
+    const std::string& name = e.file.name;
+    if (!seen.insert(name).second || folders.count(name) > 0 || workFile(name, ".update") ||
+        workFile(name, ".backup"))
+      return e.listed;
+  }
+  return std::nullopt;
+}
+
 std::vector<UpdateList::Entry> UpdateList::read(const std::string& path, bool checked) {
   platform::BufferedReader reader(std::make_unique<platform::InputStreamReader>(
       common::GlobalConfig::createFileInputStream(path), "utf-8"));
@@ -43,13 +65,24 @@ std::vector<UpdateList::Entry> UpdateList::read(const std::string& path, bool ch
     if (fields.size() < 3) continue;
     int32_t size = platform::Integers::parseInt(fields[1]);
     int64_t checksum = platform::Integers::parseLong(fields[2]);
-    // The list's own name would land on the new list's work file.
-    if (checked && (!staysInside(fields[0]) || localName(fields[0]) == "filelist.txt"))
-      throw platform::IOException("bad name in update file list: " + fields[0]);
+    if (checked && (!staysInside(fields[0]) || isListFile(localName(fields[0])))) refuse(fields[0]);
     entries.push_back({fields[0], common::OfflineFile(localName(fields[0]), size, checksum)});
   }
   reader.close();
+  if (checked) {
+    if (std::optional<std::string> name = collision(entries)) refuse(*name);
+  }
   return entries;
+}
+
+bool UpdateList::isListFile(const std::string& name) {
+  // The list and its work files are the swap's own: an entry of that name
+  // would replace the installed list with its bytes.
+  return name == "filelist.txt" || name == "filelist.txt.update" || name == "filelist.txt.backup";
+}
+
+void UpdateList::refuse(const std::string& listed) {
+  throw platform::IOException("bad name in update file list: " + listed);
 }
 
 }  // namespace quorvelauction::offline

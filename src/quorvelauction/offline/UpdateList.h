@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,8 +20,9 @@ class UpdateList {
 
   // Reads path through the file stream factory: one entry per usable line;
   // a size or checksum that is no number fails. checked: every name must
-  // stay inside the folder, or the whole reading fails before any entry is
-  // used. "filelist.txt", which lists never hold, fails as well.
+  // stay inside the folder and name a path of its own, or the whole reading
+  // fails before any entry is used. Refused as well: "filelist.txt", which
+  // lists never hold, and the names of the list's work files.
   static std::vector<Entry> read(const std::string& path, bool checked);
 
   // The local form of a listed name: "\\" becomes "/".
@@ -31,6 +33,14 @@ class UpdateList {
 
  private:
   UpdateList() = delete;
+
+  // The listed name of the first entry whose local path another entry also
+  // reaches: the same path twice, the folder of another entry, or another
+  // entry's path + ".update" or ".backup". The swap would move one onto the
+  // other and lose the only old copy of a file.
+  static std::optional<std::string> collision(const std::vector<Entry>& entries);
+  static bool isListFile(const std::string& name);
+  [[noreturn]] static void refuse(const std::string& listed);
 };
 
 }  // namespace quorvelauction::offline

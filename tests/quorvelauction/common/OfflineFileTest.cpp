@@ -141,7 +141,12 @@ TEST_F(OfflineFileTest, UpdatePreparesOnlyChangedFiles) {
   EXPECT_TRUE(OfflineFile("new/deep/n.txt", 1, 1).update(names, folder, "host", "session"));
   EXPECT_TRUE(std::filesystem::is_directory(folder + "new/deep"));
   EXPECT_FALSE(std::filesystem::exists(folder + "new/deep/n.txt"));
-  EXPECT_EQ(names, (std::vector<std::string>{"first", "old.txt", "new/deep/n.txt"}));
+
+  // With the file itself missing, its ".backup" is the only old copy left.
+  dir_.write("program/gone.txt.backup", "abc");
+  EXPECT_TRUE(OfflineFile("gone.txt", 3, crcOf("abd")).update(names, folder, "host", "session"));
+  EXPECT_TRUE(std::filesystem::exists(folder + "gone.txt.backup"));
+  EXPECT_EQ(names, (std::vector<std::string>{"first", "old.txt", "new/deep/n.txt", "gone.txt"}));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -107,6 +108,35 @@ TEST_F(UpdateCommandsTest, UpdateAnswers) {
 
   unreachable();
   EXPECT_EQ(call("offlineUpdate"), "error:not_online");
+}
+
+TEST_F(UpdateCommandsTest, OnOfflineUpdateAnswersAsTheCommand) {
+  struct Case {
+    const char* name;
+    std::function<void()> setUp;
+    const char* answer;
+  };
+  const Case cases[] = {
+      {"update runs", [] {}, "ok"},
+      {"update fails",
+       [this] {
+         program.write("filelist.txt", "");
+         program.write("a.txt", "damaged");
+         servlet.spoil("a.txt", 4);
+       },
+       "error:update failed"},
+      {"marker", [this] { program.write("dont_update.txt", ""); }, "ok"},
+      {"login refused", [this] { service.answer("login", Answer::value("error:wrong password")); },
+       "error:wrong password"},
+  };
+  for (const Case& c : cases) {
+    c.setUp();
+    platform::Properties props;
+    props.setProperty("sessionId", "ignored");
+    EXPECT_EQ(handler.onOfflineUpdate(props), c.answer) << c.name;
+    EXPECT_EQ(call("offlineUpdate"), c.answer) << c.name;
+  }
+  EXPECT_EQ(TempDir::read(program.file("lib/b.bin")), "new b!");
 }
 
 TEST_F(UpdateCommandsTest, RunsNeverOverlap) {

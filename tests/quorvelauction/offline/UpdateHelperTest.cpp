@@ -4,6 +4,7 @@
 #include <zlib.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -189,6 +190,82 @@ TEST_F(UpdateHelperTest, NamesLeadingOutAreRefusedBeforeAnythingIsWritten) {
     EXPECT_FALSE(platform::File(fresh.file("evil.txt.update")).exists()) << bad;
     EXPECT_EQ(servlet.requests().size(), 2u) << bad;  // the query and the list, no file
     servlet.clearRequests();
+  }
+}
+
+TEST_F(UpdateHelperTest, ListWhoseNamesMeetOnDiskLeavesTheInstalledFiles) {
+  const std::string oldList = line("a.txt", "old a");
+  for (const std::string& list : {line("a.txt", "new a") + line("a.txt", "new a"),
+                                  line("sub\\a.txt", "new a") + line("sub/a.txt", "new a"),
+                                  line("a.txt", "new a") + line("filelist.txt.update", "junk")}) {
+    servlet.put("a.txt", "new a");
+    servlet.put("sub/a.txt", "new a");
+    servlet.put("filelist.txt.update", "junk");
+    servlet.publishList(list);
+    program.write("a.txt", "old a");
+    program.write("sub/a.txt", "old a");
+    program.write("filelist.txt", oldList);
+    for (int run = 0; run < 2; ++run) {
+      EXPECT_EQ(failure().rfind("bad name in update file list: ", 0), 0u) << list;
+      EXPECT_EQ(installed("a.txt"), "old a") << list;
+      EXPECT_EQ(installed("sub/a.txt"), "old a") << list;
+      EXPECT_EQ(installed("filelist.txt"), oldList) << list;
+    }
+    clear(program);
+  }
+}
+
+// The states a kill leaves in the middle of the swap, set up on disk: the next
+// run puts them right before it looks at anything else.
+TEST_F(UpdateHelperTest, InterruptedSwapIsPutRightAtTheStart) {
+  servlet.put("a.txt", "new a");
+  servlet.put("b.txt", "new b");
+  servlet.publish();
+  const std::string oldList = line("a.txt", "old a") + line("b.txt", "old b");
+  const std::string newList = TempDir::read(servlet.tree.file("filelist.txt"));
+  using Files = std::vector<std::pair<std::string, std::optional<std::string>>>;  // nullopt: absent
+  const Files betweenMoves{{"a.txt.backup", "old a"}, {"a.txt.update", "new a"}, {"b.txt", "old b"},
+                           {"filelist.txt", oldList}, {"filelist.txt.update", newList}};
+  struct Case {
+    const char* name;
+    Files before;
+    int spoiled;  // bad downloads of a.txt
+    const char* failure;
+    Files after;
+  };
+  const Case cases[] = {
+      {"between the two moves of a file, then no good download", betweenMoves, 2, "update failed",
+       {{"a.txt", "old a"}, {"a.txt.backup", std::nullopt}, {"b.txt", "old b"}, {"filelist.txt", oldList}}},
+      {"between the two moves of a file", betweenMoves, 0, "",
+       {{"a.txt", "new a"}, {"a.txt.backup", std::nullopt}, {"b.txt", "new b"}, {"filelist.txt", newList}}},
+      {"between two files",
+       {{"a.txt", "new a"}, {"a.txt.backup", "old a"}, {"b.txt", "old b"}, {"b.txt.update", "new b"},
+        {"filelist.txt", oldList}, {"filelist.txt.update", newList}},
+       0, "",
+       {{"a.txt", "new a"}, {"a.txt.backup", std::nullopt}, {"b.txt", "new b"}, {"filelist.txt", newList}}},
+      {"after the new list, before the old copies went",
+       {{"a.txt", "new a"}, {"a.txt.backup", "old a"}, {"b.txt", "new b"}, {"b.txt.backup", "old b"},
+        {"filelist.txt", newList}},
+       0, "", {{"a.txt", "new a"}, {"a.txt.backup", std::nullopt}, {"b.txt.backup", std::nullopt}}},
+      {"old copies that no list vouches for stay",
+       {{"a.txt", "edited"}, {"a.txt.backup", "old a"}, {"b.txt", "new b"}, {"notes.txt.backup", "mine"},
+        {"filelist.txt", newList}},
+       0, "",
+       {{"a.txt", "edited"}, {"a.txt.backup", "old a"}, {"notes.txt", std::nullopt},
+        {"notes.txt.backup", "mine"}}},
+  };
+  for (const Case& c : cases) {
+    for (const auto& [name, bytes] : c.before) program.write(name, *bytes);
+    servlet.spoil("a.txt", c.spoiled);
+    EXPECT_EQ(failure(), c.failure) << c.name;
+    for (const auto& [name, bytes] : c.after) {
+      if (bytes) {
+        EXPECT_EQ(exists(name) ? installed(name) : "(absent)", *bytes) << c.name << ": " << name;
+      } else {
+        EXPECT_FALSE(exists(name)) << c.name << ": " << name;
+      }
+    }
+    clear(program);
   }
 }
 

@@ -62,5 +62,34 @@ TEST_F(UpdateListTest, UncheckedReadingKeepsAnyName) {
   EXPECT_THROW(read("ok*1*2\n../x*1*2\n"), platform::IOException);
 }
 
+// Two entries that land on one path, or on each other's work files, would let
+// one move of the swap overwrite the only old copy of a file.
+TEST_F(UpdateListTest, NamesThatMeetOnDiskFailTheCheckedReading) {
+  struct Case {
+    std::string text;
+    const char* refused;  // nullptr: the list is accepted
+  };
+  const Case cases[] = {
+      {"a.txt*1*2\na.txt*1*2\n", "a.txt"},
+      {"sub\\a.txt*1*2\nsub/a.txt*3*4\n", "sub/a.txt"},
+      {"a.txt.backup*1*2\na.txt*1*2\n", "a.txt.backup"},
+      {"sub/a.txt*1*2\nsub\\a.txt.update*1*2\n", "sub\\a.txt.update"},
+      {"filelist.txt.update*1*2\n", "filelist.txt.update"},
+      {"filelist.txt.backup*1*2\n", "filelist.txt.backup"},
+      {"sub/a.txt*1*2\nsub*1*2\n", "sub"},
+      {"a.txt*1*2\nA.txt*1*2\nb.txt.backup*1*2\nsub/filelist.txt.update*1*2\nsubway*1*2\nsub/x*1*2\n",
+       nullptr},
+  };
+  for (const Case& c : cases) {
+    std::string message;
+    try {
+      read(c.text);
+    } catch (const platform::IOException& e) {
+      message = e.message();
+    }
+    EXPECT_EQ(message, c.refused ? std::string("bad name in update file list: ") + c.refused : "") << c.text;
+  }
+}
+
 }  // namespace
 }  // namespace quorvelauction::offline
