@@ -172,8 +172,8 @@ std::string Server::Handler::onUpdateUserData(Properties&) {
   if (Strings::contains(login, "error")) return login;
   const std::string answer =
       SimpleSoap::soapFunction(host.get(), "updateUserData", {{"sessionId", serverSessionId.get()}});
-  updateCache();
-  updateStore();
+  afterTheChange([&] { updateCache(); });
+  afterTheChange([&] { updateStore(); });
   return answer;
 }
 

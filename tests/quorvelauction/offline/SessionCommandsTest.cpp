@@ -193,6 +193,24 @@ TEST_F(SessionCommandsTest, UpdateUserDataRefreshesCacheAndStore) {
   EXPECT_EQ(call("updateUserData"), "error:not_online");
 }
 
+// The service has made the change once it answers: a refresh that breaks down afterwards
+// must not turn that answer into a failure, nor keep the other refresh from running.
+TEST_F(SessionCommandsTest, UpdateUserDataKeepsTheAnswerWhenARefreshBreaks) {
+  service.answer("updateUserData", Answer::value("done"));
+  for (const char* broken : {"getUserData", "getStore"}) {
+    SCOPED_TRACE(broken);
+    writeCache("anna", "1", "<user>old</user>");
+    platform::File(user.path() + "store.xml").remove();
+    service.answer("getUserData", Answer::value("<user>fresh</user>"));
+    service.answer("getStore", Answer::value("<store>new</store>"));
+    service.answer(broken, Answer::close());
+    EXPECT_EQ(call("updateUserData"), "done");
+    const bool cacheBroken = std::string(broken) == "getUserData";
+    EXPECT_EQ(cached("userData"), cacheBroken ? "<user>old</user>" : "<user>fresh</user>");
+    EXPECT_EQ(store(), cacheBroken ? "<store>new</store>" : "(none)");
+  }
+}
+
 TEST_F(SessionCommandsTest, ReachabilityAndSessionId) {
   EXPECT_EQ(call("offlineIsOnline"), "1");
   // A host that closes at once is reachable.
