@@ -56,9 +56,10 @@ bool Server::Handler::isOnline() {
   bool online = false;
   try {
     using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + ServiceTimeouts::probe();
-    platform::Socket probe(host.get(), 80, ServiceTimeouts::probe());
-    // The probe's time-out covers connect and answer together.
+    const std::chrono::milliseconds timeout = ServiceTimeouts::probe();
+    const auto deadline = Clock::now() + timeout;
+    // One time-out covers the probe: the connect to all of the host's addresses, then the answer.
+    platform::Socket probe(host.get(), 80, timeout);
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     probe.setSoTimeout(std::max(left, std::chrono::milliseconds(1)));
     probe.getOutputStream().write(std::string("GET /\r\n\r\n"));
