@@ -1,8 +1,8 @@
 // The online session: the reachability probe, the service login, the cached online data
 // and the commands built on them.
 
+#include <algorithm>
 #include <chrono>
-#include <mutex>
 
 #include "platform/Exceptions.h"
 #include "platform/File.h"
@@ -10,6 +10,7 @@
 #include "platform/Strings.h"
 #include "platform/System.h"
 #include "quorvelauction/common/GlobalConfig.h"
+#include "quorvelauction/offline/NumberLock.h"
 #include "quorvelauction/offline/ReplacedFile.h"
 #include "quorvelauction/offline/ServerHandler.h"
 #include "quorvelauction/offline/ServiceTimeouts.h"
@@ -26,9 +27,6 @@ const char kNotOnline[] = "error:not_online";
 const char kLoginCache[] = "loginCache.properties";
 // What the "login(" line shows instead of the password.
 const char kPasswordMask[] = "****";
-
-// Held around look-up, creation call and insert, so one local auction gets one online one.
-std::mutex auctionCreationLock;
 
 bool isFixedUser(const std::string& name) {
   return name == "brindlemoorcap" || name == "brindlemoorcap_vost_kelm";
@@ -105,7 +103,9 @@ void Server::Handler::updateStore() {
 }
 
 int32_t Server::Handler::createOrGetServerAuctionId(int32_t localId) {
-  std::lock_guard<std::mutex> creation(auctionCreationLock);
+  // Held around look-up, creation call and insert, so one local auction gets one online one;
+  // creations for other numbers go on meanwhile.
+  NumberLock creation(localId);
   std::optional<int32_t> known = server_.auctionIdMapping.with(
       [&](const std::map<int32_t, int32_t>& mapping) -> std::optional<int32_t> {
         auto found = mapping.find(localId);

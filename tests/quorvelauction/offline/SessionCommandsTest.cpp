@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -15,6 +17,7 @@
 #include "platform/Properties.h"
 #include "quorvelauction/common/AuctionTestSupport.h"
 #include "quorvelauction/common/GlobalConfig.h"
+#include "quorvelauction/offline/NumberLock.h"
 #include "quorvelauction/offline/ReplacedFile.h"
 #include "quorvelauction/offline/Server.h"
 #include "quorvelauction/offline/ServerHandler.h"
@@ -276,6 +279,42 @@ TEST_F(SessionCommandsTest, OneOnlineAuctionPerLocalNumber) {
   service.answer("auctionCreateWithPictures", Answer::value("error:no session"));
   EXPECT_THROW(handler.createOrGetServerAuctionId(6), platform::NumberFormatException);
   EXPECT_EQ(server.auctionIdMapping.get().count(6), 0u);
+  EXPECT_EQ(NumberLock::inUse(), 0u) << "the locks of finished creations stay behind";
+}
+
+// A creation waiting for the service holds up no creation for another number.
+TEST_F(SessionCommandsTest, CreationsForOtherNumbersGoOnMeanwhile) {
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool firstArrived = false, secondDone = false, secondCameFirst = false;
+  service.answer("auctionCreateWithPictures",
+                 OnlineService::SoapResponder([&](const OnlineService::SoapCall&) {
+                   std::unique_lock<std::mutex> lock(mutex);
+                   if (firstArrived) return Answer::value("902");
+                   firstArrived = true;
+                   changed.notify_all();
+                   secondCameFirst = changed.wait_for(lock, 20s, [&] { return secondDone; });
+                   return Answer::value("901");
+                 }));
+  Server::serverSessionId.set("S1");
+  int32_t first = 0;
+  std::thread waiting([&] {
+    Server::Handler own(server, nullptr);
+    first = own.createOrGetServerAuctionId(1);
+  });
+  {
+    std::unique_lock<std::mutex> lock(mutex);
+    ASSERT_TRUE(changed.wait_for(lock, 60s, [&] { return firstArrived; }));
+  }
+  EXPECT_EQ(handler.createOrGetServerAuctionId(2), 902);
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    secondDone = true;
+  }
+  changed.notify_all();
+  waiting.join();
+  EXPECT_EQ(first, 901);
+  EXPECT_TRUE(secondCameFirst);
 }
 
 TEST_F(SessionCommandsTest, ConcurrentRefreshesLeaveOneWholeFile) {
