@@ -32,10 +32,12 @@ bool isFixedUser(const std::string& name) {
   return name == "brindlemoorcap" || name == "brindlemoorcap_vost_kelm";
 }
 
-// A domain names a folder below the configuration folders; it must not lead out of them.
+// A domain names one folder below the configuration folders: no separator, and not "." (the
+// folder that holds the domains) nor ".." (its parent). A NUL would cut the name short where
+// the system takes it: "..\0x" would become "..". Dots inside a name ("a..b") are harmless.
 bool isSafeDomain(const std::optional<std::string>& domain) {
-  return domain && !domain->empty() && domain->find('/') == std::string::npos &&
-         domain->find('\\') == std::string::npos && domain->find("..") == std::string::npos;
+  return domain && !domain->empty() && *domain != "." && *domain != ".." &&
+         domain->find_first_of(std::string_view("/\\\0", 3)) == std::string::npos;
 }
 
 platform::Properties readProperties(const std::string& path) {

@@ -137,13 +137,24 @@ TEST_F(SessionCommandsTest, DomainSwitchReloadsTheSiteCategoryCache) {
 }
 
 TEST_F(SessionCommandsTest, DomainLeadingOutOfTheConfigurationIsRefused) {
-  for (const char* domain : {"", "/", "\\", "..", "../session_a", "a/b", "a\\b"}) {
-    EXPECT_EQ(login("anna", "pw", domain), "error:invalid domain") << domain;
+  using namespace std::string_literals;
+  for (const std::string& domain : {""s, "."s, ".."s, "/"s, "\\"s, "../session_a"s, "a/b"s, "a\\b"s, "..\0x"s}) {
+    platform::Properties props;
+    props.setProperty("userName", "anna");
+    props.setProperty("password", "pw");
+    props.setProperty("domain", domain);
+    EXPECT_EQ(handler.evaluateFunction("login", props), "error:invalid domain") << domain;
   }
   EXPECT_EQ(call("login", {{"userName", "anna"}, {"password", "pw"}}), "error:invalid domain");
   EXPECT_EQ(server.domain.get(), "session_a");
   EXPECT_EQ(server.userName.get(), "");
   EXPECT_TRUE(service.events().empty());
+
+  // Dots inside a name lead nowhere: such a domain is taken.
+  for (const char* domain : {"a..b", "..a", "a..", "...", ".a"}) {
+    EXPECT_EQ(login("brindlemoorcap", "", domain), "offline") << domain;
+    EXPECT_EQ(server.domain.get(), domain);
+  }
 }
 
 TEST_F(SessionCommandsTest, GetUserData) {
