@@ -27,9 +27,16 @@ std::string errorText(int error) {
   return std::strerror(error);
 }
 
-// Connects fd within timeout; false with errno set when it cannot.
-bool connectWithin(int fd, const sockaddr* address, socklen_t length,
-                   std::chrono::milliseconds timeout) {
+using Clock = std::chrono::steady_clock;
+
+// Milliseconds from now to deadline, rounded up so that a wait never ends early; 0 once past.
+int millisecondsUntil(Clock::time_point deadline) {
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+  return static_cast<int>(std::clamp<int64_t>(left, 0, INT32_MAX));
+}
+
+// Connects fd by deadline; false with errno set when it cannot.
+bool connectBy(int fd, const sockaddr* address, socklen_t length, Clock::time_point deadline) {
   int flags = ::fcntl(fd, F_GETFL);
   ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
   int rc = ::connect(fd, address, length);
@@ -38,7 +45,7 @@ bool connectWithin(int fd, const sockaddr* address, socklen_t length,
     pollfd wait{fd, POLLOUT, 0};
     int ready;
     do {
-      ready = ::poll(&wait, 1, static_cast<int>(timeout.count()));
+      ready = ::poll(&wait, 1, millisecondsUntil(deadline));
     } while (ready < 0 && errno == EINTR);
     if (ready == 0) {
       errno = ETIMEDOUT;
@@ -56,10 +63,13 @@ bool connectWithin(int fd, const sockaddr* address, socklen_t length,
   return true;
 }
 
-int connectTo(const std::optional<std::string>& host, int port,
+// Tries the addresses in order. A time-out is one deadline for all of them together: an
+// address that does not answer uses up what the later ones would have had.
+int connectTo(const std::vector<HostResolver::Address>& addresses,
               std::optional<std::chrono::milliseconds> timeout = std::nullopt) {
+  const Clock::time_point deadline = timeout ? Clock::now() + *timeout : Clock::time_point::max();
   int lastError = ECONNREFUSED;
-  for (const auto& address : HostResolver::resolve(host, port)) {
+  for (const auto& address : addresses) {
     int fd = ::socket(address.family, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
       lastError = errno;
@@ -67,7 +77,7 @@ int connectTo(const std::optional<std::string>& host, int port,
     }
     const auto* target = reinterpret_cast<const sockaddr*>(&address.storage);
     if (timeout) {
-      if (connectWithin(fd, target, address.length, *timeout)) return fd;
+      if (connectBy(fd, target, address.length, deadline)) return fd;
     } else {
       int rc;
       do {
@@ -77,6 +87,10 @@ int connectTo(const std::optional<std::string>& host, int port,
     }
     lastError = errno;
     ::close(fd);
+    if (timeout && Clock::now() >= deadline) {
+      lastError = ETIMEDOUT;
+      break;
+    }
   }
   if (lastError == ETIMEDOUT && timeout) throw SocketTimeoutException("connect timed out");
   throw ConnectException(std::strerror(lastError));
@@ -162,11 +176,15 @@ class Socket::Output : public OutputStream {
 };
 
 Socket::Socket(const std::optional<std::string>& host, int port)
-    : Socket(connectTo(host, port)) {}
+    : Socket(connectTo(HostResolver::resolve(host, port))) {}
 
 Socket::Socket(const std::optional<std::string>& host, int port,
                std::chrono::milliseconds timeout)
-    : Socket(connectTo(host, port, timeout)) {}
+    : Socket(connectTo(HostResolver::resolve(host, port), timeout)) {}
+
+Socket::Socket(const std::vector<HostResolver::Address>& addresses,
+               std::chrono::milliseconds timeout)
+    : Socket(connectTo(addresses, timeout)) {}
 
 Socket::Socket(int descriptor)
     : fd_(descriptor), in_(std::make_unique<Input>(*this)), out_(std::make_unique<Output>(*this)) {}

@@ -6,7 +6,9 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "platform/HostResolver.h"
 #include "platform/InputStream.h"
 #include "platform/OutputStream.h"
 
@@ -24,8 +26,11 @@ class Socket {
   // Fails with UnknownHostException, ConnectException (refused, unreachable)
   // or IllegalArgumentException for a port outside 0..65535.
   Socket(const std::optional<std::string>& host, int port);
-  // As above; a connect that takes longer than timeout fails with SocketTimeoutException.
+  // As above; a connect that takes longer than timeout, all addresses tried
+  // together, fails with SocketTimeoutException.
   Socket(const std::optional<std::string>& host, int port, std::chrono::milliseconds timeout);
+  // As above, to addresses already resolved.
+  Socket(const std::vector<HostResolver::Address>& addresses, std::chrono::milliseconds timeout);
   // Takes over a connected descriptor (a connection that was accepted).
   explicit Socket(int descriptor);
   virtual ~Socket();

@@ -9,9 +9,11 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/BufferedInputStream.h"
 #include "platform/FileInputStream.h"
+#include "platform/HostResolver.h"
 #include "platform/NetExceptions.h"
 #include "platform/ServerSocket.h"
 #include "platform/Socket.h"
@@ -83,6 +85,55 @@ TEST(Socket, RefusedConnectionIsConnectException) {
     port = probe.getLocalPort();
   }
   EXPECT_THROW(Socket("127.0.0.1", port), ConnectException);
+}
+
+// A listener whose queue is full: the kernel drops further connection requests, so a
+// connect to it neither succeeds nor is refused. A loopback connect with room in the queue
+// completes at once, so the first one that waits a whole second found it full.
+class StalledListener {
+ public:
+  StalledListener() : server_(0, 1, std::string("127.0.0.1")) {
+    for (int i = 0; i < 16; ++i) {
+      try {
+        queued_.push_back(std::make_unique<Socket>("127.0.0.1", port(), std::chrono::seconds(1)));
+      } catch (const SocketTimeoutException&) {
+        return;
+      }
+    }
+    ADD_FAILURE() << "the listener's queue never filled";
+  }
+  int port() const { return server_.getLocalPort(); }
+
+ private:
+  ServerSocket server_;
+  std::vector<std::unique_ptr<Socket>> queued_;
+};
+
+std::vector<HostResolver::Address> addressesOf(std::initializer_list<int> ports) {
+  std::vector<HostResolver::Address> all;
+  for (int port : ports) {
+    for (const auto& address : HostResolver::resolve(std::string("127.0.0.1"), port)) all.push_back(address);
+  }
+  return all;
+}
+
+// The addresses of a name are tried in order under one time-out: a refused one passes the
+// rest of the time on; one that never answers uses it up, and the later ones are not tried.
+TEST(Socket, ConnectTimeOutCoversAllAddressesTogether) {
+  ServerSocket open(0, 30, std::string("127.0.0.1"));
+  int refused;
+  {
+    ServerSocket gone(0, 1, std::string("127.0.0.1"));
+    refused = gone.getLocalPort();
+  }
+  StalledListener stalled;
+
+  Socket client(addressesOf({refused, open.getLocalPort()}), std::chrono::seconds(30));
+  EXPECT_EQ(client.getPort(), open.getLocalPort());
+  EXPECT_THROW(Socket(addressesOf({refused, refused}), std::chrono::seconds(30)), ConnectException);
+  const std::chrono::milliseconds timeout(300);
+  EXPECT_THROW(Socket(addressesOf({stalled.port(), open.getLocalPort()}), timeout), SocketTimeoutException);
+  EXPECT_THROW(Socket(addressesOf({refused, stalled.port()}), timeout), SocketTimeoutException);
 }
 
 TEST(Socket, PortOutsideRangeIsRejected) {

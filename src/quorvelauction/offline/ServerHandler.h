@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -128,6 +129,9 @@ class Server::Handler {
   std::string loginToOnlineServer();
   void updateCache();
   void updateStore();
+  // Runs a step that follows a change the service has already made: its failure is printed,
+  // not raised, so that the service's answer still reaches the front end.
+  static void afterTheChange(const std::function<void()>& step);
   int32_t createOrGetServerAuctionId(int32_t localId);
 
   Server& server() { return server_; }

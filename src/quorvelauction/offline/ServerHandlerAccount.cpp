@@ -40,17 +40,6 @@ std::vector<SimpleSoap::Pair> pairsOf(const OnlineCall& call, const platform::Pr
   return pairs;
 }
 
-// Runs after the service has carried out the call: a failure here must not hide its answer,
-// or the front end would report a purchase that happened as failed (and a retry buy twice).
-template <class F>
-void afterTheCall(F&& step) {
-  try {
-    step();
-  } catch (const std::exception& e) {
-    platform::printStackTrace(e);
-  }
-}
-
 std::string callOnline(Server::Handler& handler, const OnlineCall& call, platform::Properties& props) {
   if (!handler.isOnline()) return "error:not_online";
   if (call.order == Order::kLoginFirst) {
@@ -61,12 +50,12 @@ std::string callOnline(Server::Handler& handler, const OnlineCall& call, platfor
       SimpleSoap::soapFunction(Server::host.get(), call.function, pairsOf(call, props));
   std::string result = answer;
   if (call.order == Order::kLoginAfter) {
-    afterTheCall([&] {
+    Server::Handler::afterTheChange([&] {
       const std::string login = handler.loginToOnlineServer();
       if (Strings::contains(login, "error")) result = login;
     });
   }
-  if (call.refresh) afterTheCall([&] { handler.updateCache(); });
+  if (call.refresh) Server::Handler::afterTheChange([&] { handler.updateCache(); });
   return result;
 }
 
@@ -91,7 +80,22 @@ const OnlineCall kCancelFlatrate{"cancelFlatrate", {"userName", "password", "dom
 const OnlineCall kGetSuggestedCategories{"getSuggestedCategories", {"sessionId", "query"},
                                          Order::kLoginAfter, true};
 
+// A fault's code, an empty answer and an error text say nothing was changed.
+bool changedPassword(const SimpleSoap::Answer& answer) {
+  return !answer.fault && !answer.text.empty() && !Strings::startsWith(answer.text, "error");
+}
+
 }  // namespace
+
+// Runs after the service has carried out the call: a failure here must not hide its answer,
+// or the front end would report a purchase that happened as failed (and a retry buy twice).
+void Server::Handler::afterTheChange(const std::function<void()>& step) {
+  try {
+    step();
+  } catch (const std::exception& e) {
+    platform::printStackTrace(e);
+  }
+}
 
 std::string Server::Handler::onGetEbayUserData(Properties& props) {
   return callOnline(*this, kGetEbayUserData, props);
@@ -101,14 +105,14 @@ std::string Server::Handler::onSetPassword(Properties& props) {
   if (!isOnline()) return "error:not_online";
   const std::string login = loginToOnlineServer();
   if (Strings::contains(login, "error")) return login;
-  const std::string answer =
-      SimpleSoap::soapFunction(host.get(), kSetPassword.function, pairsOf(kSetPassword, props));
-  // The service now knows the new password: later logins and the login cache must use it.
-  if (!Strings::startsWith(answer, "error")) {
-    server_.password.set(props.getProperty("password").value_or(""));
-  }
-  afterTheCall([&] { updateCache(); });
-  return answer;
+  const SimpleSoap::Answer answer =
+      SimpleSoap::call(host.get(), kSetPassword.function, pairsOf(kSetPassword, props));
+  // Only an answer of the operation itself says the service took the new password; then
+  // later logins and the login cache must use it. A kept password the service refused would
+  // fail every later login and make the real one delete the login cache.
+  if (changedPassword(answer)) server_.password.set(props.getProperty("password").value_or(""));
+  afterTheChange([&] { updateCache(); });
+  return answer.text;
 }
 
 std::string Server::Handler::onSetEmailInfo(Properties& props) { return callOnline(*this, kSetEmailInfo, props); }

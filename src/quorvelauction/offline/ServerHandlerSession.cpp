@@ -1,8 +1,8 @@
 // The online session: the reachability probe, the service login, the cached online data
 // and the commands built on them.
 
+#include <algorithm>
 #include <chrono>
-#include <mutex>
 
 #include "platform/Exceptions.h"
 #include "platform/File.h"
@@ -10,6 +10,7 @@
 #include "platform/Strings.h"
 #include "platform/System.h"
 #include "quorvelauction/common/GlobalConfig.h"
+#include "quorvelauction/offline/NumberLock.h"
 #include "quorvelauction/offline/ReplacedFile.h"
 #include "quorvelauction/offline/ServerHandler.h"
 #include "quorvelauction/offline/ServiceTimeouts.h"
@@ -27,17 +28,16 @@ const char kLoginCache[] = "loginCache.properties";
 // What the "login(" line shows instead of the password.
 const char kPasswordMask[] = "****";
 
-// Held around look-up, creation call and insert, so one local auction gets one online one.
-std::mutex auctionCreationLock;
-
 bool isFixedUser(const std::string& name) {
   return name == "brindlemoorcap" || name == "brindlemoorcap_vost_kelm";
 }
 
-// A domain names a folder below the configuration folders; it must not lead out of them.
+// A domain names one folder below the configuration folders: no separator, and not "." (the
+// folder that holds the domains) nor ".." (its parent). A NUL would cut the name short where
+// the system takes it: "..\0x" would become "..". Dots inside a name ("a..b") are harmless.
 bool isSafeDomain(const std::optional<std::string>& domain) {
-  return domain && !domain->empty() && domain->find('/') == std::string::npos &&
-         domain->find('\\') == std::string::npos && domain->find("..") == std::string::npos;
+  return domain && !domain->empty() && *domain != "." && *domain != ".." &&
+         domain->find_first_of(std::string_view("/\\\0", 3)) == std::string::npos;
 }
 
 platform::Properties readProperties(const std::string& path) {
@@ -56,9 +56,10 @@ bool Server::Handler::isOnline() {
   bool online = false;
   try {
     using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + ServiceTimeouts::probe();
-    platform::Socket probe(host.get(), 80, ServiceTimeouts::probe());
-    // The probe's time-out covers connect and answer together.
+    const std::chrono::milliseconds timeout = ServiceTimeouts::probe();
+    const auto deadline = Clock::now() + timeout;
+    // One time-out covers the probe: the connect to all of the host's addresses, then the answer.
+    platform::Socket probe(host.get(), 80, timeout);
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     probe.setSoTimeout(std::max(left, std::chrono::milliseconds(1)));
     probe.getOutputStream().write(std::string("GET /\r\n\r\n"));
@@ -104,7 +105,9 @@ void Server::Handler::updateStore() {
 }
 
 int32_t Server::Handler::createOrGetServerAuctionId(int32_t localId) {
-  std::lock_guard<std::mutex> creation(auctionCreationLock);
+  // Held around look-up, creation call and insert, so one local auction gets one online one;
+  // creations for other numbers go on meanwhile.
+  NumberLock creation(localId);
   std::optional<int32_t> known = server_.auctionIdMapping.with(
       [&](const std::map<int32_t, int32_t>& mapping) -> std::optional<int32_t> {
         auto found = mapping.find(localId);
@@ -172,8 +175,8 @@ std::string Server::Handler::onUpdateUserData(Properties&) {
   if (Strings::contains(login, "error")) return login;
   const std::string answer =
       SimpleSoap::soapFunction(host.get(), "updateUserData", {{"sessionId", serverSessionId.get()}});
-  updateCache();
-  updateStore();
+  afterTheChange([&] { updateCache(); });
+  afterTheChange([&] { updateStore(); });
   return answer;
 }
 

@@ -75,6 +75,15 @@ xml::Element firstChild(const xml::Element& element) {
   return children.front();
 }
 
+// A Body holding a Fault, wherever the first-child path leads (a Header may come first).
+// Local names only: a service that qualifies them oddly still counts as failing.
+bool isFault(const xml::Element& root) {
+  for (const xml::Element& body : root.elements("Body")) {
+    if (body.element("Fault")) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::string SimpleSoap::request(const std::string& function, const std::vector<Pair>& parameters) {
@@ -85,6 +94,12 @@ std::string SimpleSoap::request(const std::string& function, const std::vector<P
 std::string SimpleSoap::soapFunction(const std::optional<std::string>& host,
                                      const std::string& function,
                                      const std::vector<Pair>& parameters) {
+  return call(host, function, parameters).text;
+}
+
+SimpleSoap::Answer SimpleSoap::call(const std::optional<std::string>& host,
+                                    const std::string& function,
+                                    const std::vector<Pair>& parameters) {
   std::string content = body(function, parameters);
   std::string head = header(content.size());
   std::unique_ptr<platform::SSLSocket> socket =
@@ -98,10 +113,12 @@ std::string SimpleSoap::soapFunction(const std::optional<std::string>& host,
   std::string answer = readAll(in);
   in.close();
   out.close();
-  return interpret(answer);
+  return read(answer);
 }
 
-std::string SimpleSoap::interpret(const std::string& answer) {
+std::string SimpleSoap::interpret(const std::string& answer) { return read(answer).text; }
+
+SimpleSoap::Answer SimpleSoap::read(const std::string& answer) {
   std::string xmlPart;
   size_t separator = answer.find("\r\n\r\n");
   if (separator != std::string::npos) {
@@ -112,9 +129,10 @@ std::string SimpleSoap::interpret(const std::string& answer) {
     xmlPart = answer.substr(static_cast<size_t>(start));
   }
   xml::Document document = xml::SAXReader().read(xmlPart);
-  xml::Element element = document.getRootElement();
+  const xml::Element root = document.getRootElement();
+  xml::Element element = root;
   for (int level = 0; level < 3; ++level) element = firstChild(element);
-  return element.getText();
+  return {element.getText(), isFault(root)};
 }
 
 }  // namespace quorvelauction::offline

@@ -5,9 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/Exceptions.h"
 #include "quorvelauction/offline/ServerHandler.h"
 #include "quorvelauction/offline/ServiceTimeouts.h"
 #include "quorvelauction/offline/SessionFixture.h"
@@ -170,20 +172,43 @@ TEST_F(AccountCommandsTest, BreakdownAfterTheCallKeepsTheServiceAnswer) {
   }
 }
 
-TEST_F(AccountCommandsTest, NewPasswordIsKeptAfterASuccessfulChange) {
-  server.password.set("alt");
-  platform::Properties props;
-  props.setProperty("password", "neu");
-  service.answer("setPassword", Answer::value("error:too short"));
-  handler.evaluateFunction("setPassword", props);
-  EXPECT_EQ(server.password.get(), "alt");
-  service.answer("setPassword", Answer::value("ok"));
-  EXPECT_EQ(handler.evaluateFunction("setPassword", props), "ok");
-  EXPECT_EQ(server.password.get(), "neu");
-  EXPECT_EQ(cached("passwordHash"), std::to_string(Server::Handler::crc32("neu")));
-  service.clearRecords();
-  handler.evaluateFunction("offlineGetServerSessionId", props);
-  EXPECT_EQ(service.soapCalls().at(0).pairs.at(1), (std::pair<std::string, std::string>{"password", "neu"}));
+// Only the operation's own answer of a change keeps the new password: a fault's code, an
+// empty answer, an error text or a broken call leave the old one for the cache and later logins.
+TEST_F(AccountCommandsTest, NewPasswordIsKeptOnlyAfterAnAcceptedChange) {
+  const struct {
+    const char* name;
+    Answer answer;
+    std::optional<std::string> result;  // none: the call fails
+    bool kept;
+  } rows[] = {
+      {"accepted", Answer::value("ok"), "ok", true},
+      {"error text", Answer::value("error:too short"), "error:too short", false},
+      {"error without colon", Answer::value("errorish"), "errorish", false},
+      {"fault", Answer::fault("soapenv:Server"), "soapenv:Server", false},
+      {"empty answer", Answer::value(""), "", false},
+      {"broken call", Answer::close(), std::nullopt, false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    reset();
+    server.password.set("alt");
+    service.answer("setPassword", row.answer);
+    platform::Properties props;
+    props.setProperty("password", "neu");
+    if (row.result) {
+      EXPECT_EQ(handler.evaluateFunction("setPassword", props), *row.result);
+    } else {
+      EXPECT_THROW(handler.evaluateFunction("setPassword", props), platform::Exception);
+    }
+    const char* expected = row.kept ? "neu" : "alt";
+    EXPECT_EQ(server.password.get(), expected);
+    if (row.result) {
+      EXPECT_EQ(cached("passwordHash"), hashOf(expected));
+    }
+    service.clearRecords();
+    handler.evaluateFunction("offlineGetServerSessionId", props);
+    EXPECT_EQ(service.soapCalls().at(0).pairs.at(1), (std::pair<std::string, std::string>{"password", expected}));
+  }
 }
 
 TEST_F(AccountCommandsTest, MissingParameterIsSentEmptyAndMappedNamesWithoutOperationStayUnknown) {

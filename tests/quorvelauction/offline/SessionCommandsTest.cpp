@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -15,6 +17,7 @@
 #include "platform/Properties.h"
 #include "quorvelauction/common/AuctionTestSupport.h"
 #include "quorvelauction/common/GlobalConfig.h"
+#include "quorvelauction/offline/NumberLock.h"
 #include "quorvelauction/offline/ReplacedFile.h"
 #include "quorvelauction/offline/Server.h"
 #include "quorvelauction/offline/ServerHandler.h"
@@ -134,13 +137,24 @@ TEST_F(SessionCommandsTest, DomainSwitchReloadsTheSiteCategoryCache) {
 }
 
 TEST_F(SessionCommandsTest, DomainLeadingOutOfTheConfigurationIsRefused) {
-  for (const char* domain : {"", "/", "\\", "..", "../session_a", "a/b", "a\\b"}) {
-    EXPECT_EQ(login("anna", "pw", domain), "error:invalid domain") << domain;
+  using namespace std::string_literals;
+  for (const std::string& domain : {""s, "."s, ".."s, "/"s, "\\"s, "../session_a"s, "a/b"s, "a\\b"s, "..\0x"s}) {
+    platform::Properties props;
+    props.setProperty("userName", "anna");
+    props.setProperty("password", "pw");
+    props.setProperty("domain", domain);
+    EXPECT_EQ(handler.evaluateFunction("login", props), "error:invalid domain") << domain;
   }
   EXPECT_EQ(call("login", {{"userName", "anna"}, {"password", "pw"}}), "error:invalid domain");
   EXPECT_EQ(server.domain.get(), "session_a");
   EXPECT_EQ(server.userName.get(), "");
   EXPECT_TRUE(service.events().empty());
+
+  // Dots inside a name lead nowhere: such a domain is taken.
+  for (const char* domain : {"a..b", "..a", "a..", "...", ".a"}) {
+    EXPECT_EQ(login("brindlemoorcap", "", domain), "offline") << domain;
+    EXPECT_EQ(server.domain.get(), domain);
+  }
 }
 
 TEST_F(SessionCommandsTest, GetUserData) {
@@ -191,6 +205,24 @@ TEST_F(SessionCommandsTest, UpdateUserDataRefreshesCacheAndStore) {
   EXPECT_EQ(call("updateUserData"), "error:refused");
   unreachable();
   EXPECT_EQ(call("updateUserData"), "error:not_online");
+}
+
+// The service has made the change once it answers: a refresh that breaks down afterwards
+// must not turn that answer into a failure, nor keep the other refresh from running.
+TEST_F(SessionCommandsTest, UpdateUserDataKeepsTheAnswerWhenARefreshBreaks) {
+  service.answer("updateUserData", Answer::value("done"));
+  for (const char* broken : {"getUserData", "getStore"}) {
+    SCOPED_TRACE(broken);
+    writeCache("anna", "1", "<user>old</user>");
+    platform::File(user.path() + "store.xml").remove();
+    service.answer("getUserData", Answer::value("<user>fresh</user>"));
+    service.answer("getStore", Answer::value("<store>new</store>"));
+    service.answer(broken, Answer::close());
+    EXPECT_EQ(call("updateUserData"), "done");
+    const bool cacheBroken = std::string(broken) == "getUserData";
+    EXPECT_EQ(cached("userData"), cacheBroken ? "<user>old</user>" : "<user>fresh</user>");
+    EXPECT_EQ(store(), cacheBroken ? "<store>new</store>" : "(none)");
+  }
 }
 
 TEST_F(SessionCommandsTest, ReachabilityAndSessionId) {
@@ -258,6 +290,42 @@ TEST_F(SessionCommandsTest, OneOnlineAuctionPerLocalNumber) {
   service.answer("auctionCreateWithPictures", Answer::value("error:no session"));
   EXPECT_THROW(handler.createOrGetServerAuctionId(6), platform::NumberFormatException);
   EXPECT_EQ(server.auctionIdMapping.get().count(6), 0u);
+  EXPECT_EQ(NumberLock::inUse(), 0u) << "the locks of finished creations stay behind";
+}
+
+// A creation waiting for the service holds up no creation for another number.
+TEST_F(SessionCommandsTest, CreationsForOtherNumbersGoOnMeanwhile) {
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool firstArrived = false, secondDone = false, secondCameFirst = false;
+  service.answer("auctionCreateWithPictures",
+                 OnlineService::SoapResponder([&](const OnlineService::SoapCall&) {
+                   std::unique_lock<std::mutex> lock(mutex);
+                   if (firstArrived) return Answer::value("902");
+                   firstArrived = true;
+                   changed.notify_all();
+                   secondCameFirst = changed.wait_for(lock, 20s, [&] { return secondDone; });
+                   return Answer::value("901");
+                 }));
+  Server::serverSessionId.set("S1");
+  int32_t first = 0;
+  std::thread waiting([&] {
+    Server::Handler own(server, nullptr);
+    first = own.createOrGetServerAuctionId(1);
+  });
+  {
+    std::unique_lock<std::mutex> lock(mutex);
+    ASSERT_TRUE(changed.wait_for(lock, 60s, [&] { return firstArrived; }));
+  }
+  EXPECT_EQ(handler.createOrGetServerAuctionId(2), 902);
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    secondDone = true;
+  }
+  changed.notify_all();
+  waiting.join();
+  EXPECT_EQ(first, 901);
+  EXPECT_TRUE(secondCameFirst);
 }
 
 TEST_F(SessionCommandsTest, ConcurrentRefreshesLeaveOneWholeFile) {

@@ -66,35 +66,42 @@ TEST_F(SimpleSoapTest, EmptyParameterListGivesEmptyOperationElement) {
   EXPECT_THROW(SimpleSoap::request("ping", {{"only"}}), platform::IndexOutOfBoundsException);
 }
 
+// The text every caller gets, and whether the call knew it for a fault.
 TEST_F(SimpleSoapTest, AnswerShapes) {
   const std::string envelope = "<e:Envelope xmlns:e=\"http://schemas.xmlsoap.org/soap/envelope/\">";
+  const std::string header = "<e:Header><h><t>head</t></h></e:Header>";
   // 150,000 bytes of three-byte characters: reads of 65,536 bytes end inside characters.
   std::string euros;
   for (int i = 0; i < 50000; ++i) euros += "\xE2\x82\xAC";
+  const auto reply = [&](const std::string& inside) {
+    return Answer::raw("HTTP/1.0 200 OK\r\n\r\n" + envelope + inside + "</e:Envelope>");
+  };
   const struct {
     const char* name;
     Answer answer;
     std::string expected;
+    bool fault;
   } cases[] = {
-      {"regular", Answer::value("ok ä€ "), "ok ä€ "},
-      {"characters across reads", Answer::value(euros), euros},
-      {"fault", Answer::fault("soapenv:Server"), "soapenv:Server"},
-      {"empty return", Answer::value(""), ""},
-      {"own text only",
-       Answer::raw("HTTP/1.0 200 OK\r\n\r\n" + envelope + "<e:Body><r><v>a<x>b</x>c</v></r></e:Body></e:Envelope>"),
-       "ac"},
-      {"header first",
-       Answer::raw("HTTP/1.0 200 OK\r\n\r\n" + envelope +
-                   "<e:Header><h><t>head</t></h></e:Header><e:Body><r><v>body</v></r></e:Body></e:Envelope>"),
-       "head"},
-      {"no blank line", Answer::raw("abc<a><b><c><d>deep</d></c></b></a>"), "deep"},
-      {"status 500 with a body", Answer::httpStatus(500, "<a><b><c><d>x</d></c></b></a>"), "x"},
+      {"regular", Answer::value("ok ä€ "), "ok ä€ ", false},
+      {"characters across reads", Answer::value(euros), euros, false},
+      {"fault", Answer::fault("soapenv:Server"), "soapenv:Server", true},
+      {"empty return", Answer::value(""), "", false},
+      {"own text only", reply("<e:Body><r><v>a<x>b</x>c</v></r></e:Body>"), "ac", false},
+      {"header first", reply(header + "<e:Body><r><v>body</v></r></e:Body>"), "head", false},
+      {"fault after a header", reply(header + "<e:Body><e:Fault><c>x</c></e:Fault></e:Body>"), "head", true},
+      {"return element named Fault", reply("<e:Body><r><Fault>v</Fault></r></e:Body>"), "v", false},
+      {"no blank line", Answer::raw("abc<a><b><c><d>deep</d></c></b></a>"), "deep", false},
+      {"status 500 with a body", Answer::httpStatus(500, "<a><b><c><d>x</d></c></b></a>"), "x", false},
       {"no close notice",
-       Answer::raw("HTTP/1.0 200 OK\r\n\r\n<a><b><c><d>cut</d></c></b></a>", false), "cut"},
+       Answer::raw("HTTP/1.0 200 OK\r\n\r\n<a><b><c><d>cut</d></c></b></a>", false), "cut", false},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
     service_.answer("f", c.answer);
-    EXPECT_EQ(call("f"), c.expected) << c.name;
+    EXPECT_EQ(call("f"), c.expected);
+    const SimpleSoap::Answer answer = SimpleSoap::call(service_.host(), "f", {});
+    EXPECT_EQ(answer.text, c.expected);
+    EXPECT_EQ(answer.fault, c.fault);
   }
 }
 
