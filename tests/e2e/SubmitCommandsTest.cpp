@@ -364,16 +364,28 @@ struct FailureCase {
 class SubmitFailureTest : public SubmitCommandsTest, public ::testing::WithParamInterface<FailureCase> {};
 
 std::function<void(SubmitCommandsTest&)> servletAnswers(const std::string& command, const std::string& name,
-                                                        std::optional<std::string> text) {
+                                                        OnlineService::HttpReply reply) {
   return [=](SubmitCommandsTest& t) {
     t.answerFor = [=](const Upload& u) -> std::optional<OnlineService::HttpReply> {
       if (u.command != command || u.name != name) return std::nullopt;
-      if (text) return answering(*text);
-      OnlineService::HttpReply broken;
-      broken.status = 500;
-      return broken;
+      return reply;
     };
   };
+}
+
+// The text as answer; nothing: status 500.
+std::function<void(SubmitCommandsTest&)> servletAnswers(const std::string& command, const std::string& name,
+                                                        std::optional<std::string> text) {
+  OnlineService::HttpReply broken;
+  broken.status = 500;
+  return servletAnswers(command, name, text ? answering(*text) : broken);
+}
+
+// The connection closes without any reply.
+OnlineService::HttpReply cutOff() {
+  OnlineService::HttpReply reply;
+  reply.raw = "";
+  return reply;
 }
 
 TEST_P(SubmitFailureTest, LeavesTheRecordsToBeSentAgain) {
@@ -415,6 +427,10 @@ INSTANTIATE_TEST_SUITE_P(
                     "uploadError1", 0},
         FailureCase{"VariantRefused", servletAnswers("uploadScaledImage", "up.jpg", "error:variant"),
                     "error:variant", "uploadError2", 2},
+        FailureCase{"VariantUploadBroken", servletAnswers("uploadScaledImage", "up.jpg", std::nullopt),
+                    "error:upload failed: ...", "uploadError2", 2},
+        FailureCase{"VariantConnectionCut", servletAnswers("uploadScaledImage", "up.jpg", cutOff()),
+                    "error:upload failed: ...", "uploadError2", 2},
         FailureCase{"SoundRefused", servletAnswers("soundUpload", "1.mp3", "error:sound"), "error:sound",
                     "uploadError4", 0},
         FailureCase{"SoundAnswerNoNumber", servletAnswers("soundUpload", "1.mp3", "loud"),

@@ -63,6 +63,18 @@ int64_t lengthOf(const std::string& relative) {
   return file.exists() ? file.length() : 0;
 }
 
+// The answer of an upload; a transfer that fails answers as the service's
+// refusal does.
+template <class Upload>
+std::string answerOf(Upload upload) {
+  try {
+    return upload();
+  } catch (const std::exception& e) {
+    platform::printStackTrace(e);
+    return std::string("error:upload failed: ") + e.what();
+  }
+}
+
 // An error text of an upload, also sent as remote log record of its type.
 std::string failed(const std::string& type, const std::string& text) {
   Server::log(type, text);
@@ -108,8 +120,9 @@ Error uploadVariants(int32_t m, int32_t auction, int32_t online) {
     const std::string file = userPath() + "images/" + std::to_string(m) + suffix;
     System::out().println("localFilename: " + file + ", extension: " + suffix);
     if (!File(file).exists()) continue;
-    const std::string answer =
-        OnlineCommunication::uploadScaledImage(serviceHost(), file, session(), auction, online, suffix);
+    const std::string answer = answerOf([&] {
+      return OnlineCommunication::uploadScaledImage(serviceHost(), file, session(), auction, online, suffix);
+    });
     if (Strings::startsWith(answer, "error:")) return failed("uploadError2", answer);
   }
   return std::nullopt;
@@ -121,26 +134,21 @@ Error uploadPicture(xml::Attribute reference, int32_t auction, const std::string
                     std::map<int32_t, int32_t>& uploaded) {
   const int32_t m = XMLUtils::parseId(reference);
   if (m < 0) return std::nullopt;
-  std::string answer;
-  try {
-    answer = uploadFirst(m, auction);
-  } catch (const std::exception& e) {
-    platform::printStackTrace(e);
-    answer = std::string("error:upload failed: ") + e.what();
-  }
+  const std::string answer = answerOf([&] { return uploadFirst(m, auction); });
   int32_t online = 0;
   if (Error error = onlineNumber("uploadError1", answer, online)) return error;
   reference.setValue(std::to_string(online));
   // A picture referenced twice keeps its first online number in "flashVars".
   uploaded.emplace(m, online);
-  // The picture itself is up: a failing variant costs only that variant.
+  // A variant that cannot be made costs this picture's variants; one that
+  // cannot be sent ends the command, as the service's refusal of it does.
   try {
     makeMissingVariants(domain, m);
-    return uploadVariants(m, auction, online);
   } catch (const std::exception& e) {
     platform::printStackTrace(e);
     return std::nullopt;
   }
+  return uploadVariants(m, auction, online);
 }
 
 void rewriteFlashVars(const xml::Document& document, const std::map<int32_t, int32_t>& uploaded) {
@@ -158,16 +166,10 @@ Error uploadSound(const xml::Document& document, int32_t localId, int32_t auctio
   for (xml::Attribute reference : Auction::getAuctionSounds(document)) {
     const int32_t k = XMLUtils::parseId(reference);
     if (k < 0) continue;
-    std::string answer;
-    try {
-      answer = OnlineCommunication::uploadSound(serviceHost(),
-                                                userPath() + "sounds/" + std::to_string(k) + ".mp3",
-                                                session(), auction, std::to_string(localId) + ".mp3",
-                                                "Standard");
-    } catch (const std::exception& e) {
-      platform::printStackTrace(e);
-      answer = std::string("error:upload failed: ") + e.what();
-    }
+    const std::string answer = answerOf([&] {
+      return OnlineCommunication::uploadSound(serviceHost(), userPath() + "sounds/" + std::to_string(k) + ".mp3",
+                                              session(), auction, std::to_string(localId) + ".mp3", "Standard");
+    });
     if (Strings::startsWith(answer, "error:")) System::out().println(answer);
     int32_t online = 0;
     if (Error error = onlineNumber("uploadError4", answer, online)) return error;
