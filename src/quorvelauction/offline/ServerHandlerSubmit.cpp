@@ -38,6 +38,13 @@ using platform::System;
 using Error = std::optional<std::string>;
 using Listed = std::vector<std::pair<int32_t, std::shared_ptr<OfflineAuction>>>;
 
+// One uploaded auction: its local number, the online id and the XML text it went up with.
+struct Sent {
+  int32_t localId;
+  int32_t onlineId;
+  std::string xmlContent;
+};
+
 // Variants made when missing, with the size type they are scaled to.
 const std::pair<const char*, const char*> kMadeVariants[] = {
     {"v.jpg", "Standard"}, {"e.jpg", "Ebay"}, {"t.jpg", "Thumb"}};
@@ -227,9 +234,11 @@ std::optional<std::string> Server::Handler::collectSubmission(const std::optiona
   return std::nullopt;
 }
 
-std::optional<std::string> Server::Handler::uploadAuction(int32_t localId, const OfflineAuction& record) {
+std::optional<std::string> Server::Handler::uploadAuction(int32_t localId, const std::string& xmlContent,
+                                                          int32_t& onlineId) {
   const int32_t auction = createOrGetServerAuctionId(localId);
-  xml::Document document = XMLUtils::stringToDoc(record.getXmlContent());
+  onlineId = auction;
+  xml::Document document = XMLUtils::stringToDoc(xmlContent);
   const std::vector<xml::Attribute> pictures = Auction::getAuctionImages(document);
   const std::string domain = server_.domain.get();
   std::map<int32_t, int32_t> uploaded;
@@ -258,14 +267,19 @@ std::string Server::Handler::onAuctionSubmitList(Properties& props, int32_t mode
 
   Listed listed;
   if (Error error = collectSubmission(props.getProperty("auctionIds"), listed)) return *error;
+  std::vector<Sent> sent;
   for (const auto& [localId, record] : listed) {
-    if (Error error = uploadAuction(localId, *record)) return *error;
+    Sent auction{localId, 0, record->getXmlContent()};
+    if (Error error = uploadAuction(localId, auction.xmlContent, auction.onlineId)) return *error;
+    sent.push_back(std::move(auction));
   }
 
+  // The ids the uploads used: a record removed meanwhile has lost its
+  // pairing, and asking again would make an empty online auction.
   std::string ids;
-  for (const auto& listedAuction : listed) {
+  for (const Sent& auction : sent) {
     if (!ids.empty()) ids += ":";
-    ids += std::to_string(createOrGetServerAuctionId(listedAuction.first));
+    ids += std::to_string(auction.onlineId);
   }
   const std::string answer = SimpleSoap::soapFunction(
       host.get(), mode == SUBMIT ? "auctionSubmitList" : "auctionExportList",
@@ -275,10 +289,16 @@ std::string Server::Handler::onAuctionSubmitList(Properties& props, int32_t mode
        {"trevanulosixFees", props.getProperty("trevanulosixFees")}});
   // A refused list stays where it was, to be sent again.
   if (Strings::startsWith(answer, "error")) return answer;
-  for (const auto& listedAuction : listed) {
+  for (const Sent& auction : sent) {
     try {
-      listedAuction.second->setState(common::Auction::AUCTION_STATE_SUBMITTED);
-      listedAuction.second->save();
+      // The record held now, which a load may have put in place of the one
+      // uploaded; the table stays locked so that no load replaces it and
+      // takes an edit before it is marked. One edited or removed since the
+      // upload is left as it is.
+      server_.auctions.with([&](auto& auctions) {
+        auto held = auctions.find(auction.localId);
+        if (held != auctions.end()) held->second->markSubmitted(auction.xmlContent);
+      });
     } catch (const std::exception& e) {
       // The service has the list; its answer is what the front end needs.
       platform::printStackTrace(e);
