@@ -364,16 +364,28 @@ struct FailureCase {
 class SubmitFailureTest : public SubmitCommandsTest, public ::testing::WithParamInterface<FailureCase> {};
 
 std::function<void(SubmitCommandsTest&)> servletAnswers(const std::string& command, const std::string& name,
-                                                        std::optional<std::string> text) {
+                                                        OnlineService::HttpReply reply) {
   return [=](SubmitCommandsTest& t) {
     t.answerFor = [=](const Upload& u) -> std::optional<OnlineService::HttpReply> {
       if (u.command != command || u.name != name) return std::nullopt;
-      if (text) return answering(*text);
-      OnlineService::HttpReply broken;
-      broken.status = 500;
-      return broken;
+      return reply;
     };
   };
+}
+
+// The text as answer; nothing: status 500.
+std::function<void(SubmitCommandsTest&)> servletAnswers(const std::string& command, const std::string& name,
+                                                        std::optional<std::string> text) {
+  OnlineService::HttpReply broken;
+  broken.status = 500;
+  return servletAnswers(command, name, text ? answering(*text) : broken);
+}
+
+// The connection closes without any reply.
+OnlineService::HttpReply cutOff() {
+  OnlineService::HttpReply reply;
+  reply.raw = "";
+  return reply;
 }
 
 TEST_P(SubmitFailureTest, LeavesTheRecordsToBeSentAgain) {
@@ -415,6 +427,10 @@ INSTANTIATE_TEST_SUITE_P(
                     "uploadError1", 0},
         FailureCase{"VariantRefused", servletAnswers("uploadScaledImage", "up.jpg", "error:variant"),
                     "error:variant", "uploadError2", 2},
+        FailureCase{"VariantUploadBroken", servletAnswers("uploadScaledImage", "up.jpg", std::nullopt),
+                    "error:upload failed: ...", "uploadError2", 2},
+        FailureCase{"VariantConnectionCut", servletAnswers("uploadScaledImage", "up.jpg", cutOff()),
+                    "error:upload failed: ...", "uploadError2", 2},
         FailureCase{"SoundRefused", servletAnswers("soundUpload", "1.mp3", "error:sound"), "error:sound",
                     "uploadError4", 0},
         FailureCase{"SoundAnswerNoNumber", servletAnswers("soundUpload", "1.mp3", "loud"),
@@ -430,6 +446,70 @@ INSTANTIATE_TEST_SUITE_P(
                     },
                     "error:refused", std::nullopt, 3}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
+
+// Another connection changes a listed record while the last auction's
+// picture goes up: the final call lists the online auctions the XML went
+// to, and only a record that still holds the uploaded XML is submitted.
+struct ChangeCase {
+  const char* name;
+  std::vector<std::vector<std::string>> requests;  // each the command, then its arguments
+  std::optional<std::string> record1;              // the XML of record 1 afterwards; nothing: no file
+  const char* state1;
+  std::set<int> newList, submittedList;
+};
+
+void PrintTo(const ChangeCase& c, std::ostream* out) { *out << c.name; }
+
+class SubmitChangeTest : public SubmitCommandsTest, public ::testing::WithParamInterface<ChangeCase> {};
+
+const std::string kEdited = "<data><auction><item><title>edited</title></item></auction></data>";
+
+TEST_P(SubmitChangeTest, ListsTheUploadedAuctionsAndMarksOnlyWhatWasSent) {
+  const ChangeCase& c = GetParam();
+  prepareList();
+  bool changed = false;
+  answerFor = [&](const Upload& u) -> std::optional<OnlineService::HttpReply> {
+    if (u.name == "5.jpg" && !changed) {
+      for (const auto& request : c.requests)
+        EXPECT_EQ(call(request[0], {request.begin() + 1, request.end()}).rfind("failed", 0), std::string::npos);
+      changed = true;
+    }
+    return std::nullopt;
+  };
+  start();
+  saveList();
+  EXPECT_EQ(submit("1:2:3"), "submitted");
+  EXPECT_TRUE(changed);
+  const std::vector<std::string> calls = sequence();
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "soap:auctionCreateWithPictures"), 3);
+  EXPECT_EQ(pairsOf("auctionSubmitList").at(1).second, "501:502:503");
+  EXPECT_EQ(stored(2, "state"), "2");
+  EXPECT_EQ(stored(3, "state"), "2");
+  if (c.record1) {
+    EXPECT_EQ(stored(1, "xmlContent"), c.record1);
+    EXPECT_EQ(stored(1, "state"), c.state1);
+  } else {
+    EXPECT_FALSE(fs::exists(user() + "WEB-INF/user/auction/1"));
+  }
+  EXPECT_EQ(listed("auctionNewList"), c.newList);
+  EXPECT_EQ(listed("auctionSubmittedList"), c.submittedList);
+  if (c.record1 != kEdited) return;
+
+  // The edited auction goes up again, to the online auction it has.
+  service.clearRecords();
+  EXPECT_EQ(submit("1"), "submitted");
+  EXPECT_EQ(pairsOf("auctionSave"), (Pairs{{"sessionId", "S-9"}, {"auctionIdString", "501"}, {"xmlContent", kEdited}}));
+  EXPECT_EQ(stored(1, "state"), "2");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Changes, SubmitChangeTest,
+    ::testing::Values(
+        ChangeCase{"Removed", {{"auctionRemove", "1"}}, std::nullopt, "", {}, {2, 3}},
+        ChangeCase{"Edited", {{"auctionSave", "1", kEdited}}, kEdited, "0", {1}, {2, 3}},
+        ChangeCase{"LoadedAndEdited", {{"auctionLoad", "1"}, {"auctionSave", "1", kEdited}}, kEdited, "0", {1}, {2, 3}},
+        ChangeCase{"Loaded", {{"auctionLoad", "1"}}, kAuction1, "2", {}, {1, 2, 3}}),
+    [](const ::testing::TestParamInfo<ChangeCase>& info) { return std::string(info.param.name); });
 
 TEST_F(SubmitCommandsTest, RefusedListIsSentAgain) {
   prepareList();

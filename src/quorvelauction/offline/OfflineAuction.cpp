@@ -24,6 +24,7 @@
 #include "platform/Properties.h"
 #include "platform/Strings.h"
 #include "platform/System.h"
+#include "quorvelauction/common/Auction.h"
 #include "quorvelauction/common/GlobalConfig.h"
 #include "xml/SAXReader.h"
 #include "zentravilo/util/DayDate.h"
@@ -256,16 +257,47 @@ void OfflineAuction::saveXmlContent(std::string xmlContent) {
   writeFile();
 }
 
+bool OfflineAuction::markSubmitted(const std::string& uploadedXml) {
+  std::lock_guard<std::mutex> saving(saveMutex_);
+  platform::Properties record;
+  int32_t id;
+  {
+    std::lock_guard<std::mutex> guard(mutex_);
+    if (removed_ || xmlContent_ != uploadedXml) return false;
+    id = id_;
+    record = entries(common::Auction::AUCTION_STATE_SUBMITTED);
+  }
+  writeFile(id, record);
+  setState(common::Auction::AUCTION_STATE_SUBMITTED);
+  return true;
+}
+
+void OfflineAuction::markRemoved() {
+  std::lock_guard<std::mutex> saving(saveMutex_);
+  std::lock_guard<std::mutex> guard(mutex_);
+  removed_ = true;
+}
+
+platform::Properties OfflineAuction::entries(int32_t state) const {
+  platform::Properties record;
+  record.setProperty("id", std::to_string(id_));
+  record.setProperty("xmlContent", xmlContent_);
+  record.setProperty("state", std::to_string(state));
+  return record;
+}
+
 void OfflineAuction::writeFile() {
   platform::Properties record;
   int32_t id;
   {
     std::lock_guard<std::mutex> guard(mutex_);
     id = id_;
-    record.setProperty("id", std::to_string(id_));
-    record.setProperty("xmlContent", xmlContent_);
-    record.setProperty("state", std::to_string(state_));
+    record = entries(state_);
   }
+  writeFile(id, record);
+}
+
+void OfflineAuction::writeFile(int32_t id, const platform::Properties& record) {
   // The work file's name no number reads from, and the storage rule treats
   // it like the record file itself.
   platform::FileReplacement replacement(recordPath(id));

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/Date.h"
+#include "platform/Properties.h"
 #include "xml/Document.h"
 #include "xml/Element.h"
 
@@ -43,6 +44,15 @@ class OfflineAuction {
   // Sets the XML and saves, with no other save of this record in between,
   // so that the file and the record end up holding the same text.
   void saveXmlContent(std::string xmlContent);
+  // Saves the record in the submitted state, but only while it still holds
+  // uploadedXml and has not been removed: an edit saved since the upload
+  // keeps its state, so it can be sent again. Checked and written with no
+  // save of this record in between. Whether it was written.
+  bool markSubmitted(const std::string& uploadedXml);
+  // Marks the record as removed, so that markSubmitted no longer writes its
+  // file again. Waits for a save under way, so the caller's deletion of the
+  // file comes after it.
+  void markRemoved();
   virtual std::string getXmlContent() const;
   virtual int32_t getState() const;
   virtual int32_t getId() const;
@@ -115,8 +125,11 @@ class OfflineAuction {
   int64_t fileDate(int folder) const;
   std::shared_ptr<const Columns> currentColumns() const;
 
+  // The record file's entries with the given state; the caller holds mutex_.
+  platform::Properties entries(int32_t state) const;
   // Writes the record file; the caller holds saveMutex_.
   void writeFile();
+  void writeFile(int32_t id, const platform::Properties& entries);
 
   // Held across setting the XML, writing and renaming: one save at a time.
   std::mutex saveMutex_;
@@ -124,6 +137,7 @@ class OfflineAuction {
   int32_t id_ = 0;
   int32_t state_ = 0;
   std::string xmlContent_;
+  bool removed_ = false;
   // Counts the changes of xmlContent_.
   uint64_t generation_ = 0;
   // The columns of xmlContent_, once known.

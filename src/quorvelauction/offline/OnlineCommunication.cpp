@@ -115,7 +115,8 @@ void OnlineCommunication::log(const std::string& host, const std::string& sessio
 
 int32_t OnlineCommunication::downloadVideo(const std::string& folder, const std::string& host,
                                            const std::string& sessionId,
-                                           const std::string& directoryName, int32_t id) {
+                                           const std::string& directoryName, int32_t id,
+                                           std::vector<std::string>* written) {
   Exchange exchange(host);
   ObjectOutputStream& out = exchange.request();
   out.writeUTF("downloadVideo");
@@ -125,7 +126,9 @@ int32_t OnlineCommunication::downloadVideo(const std::string& folder, const std:
   int32_t result = in.readInt();
   for (std::string name = in.readUTF(); name != "ok"; name = in.readUTF()) {
     checkReceivedName(name);
-    downloadFile(folder + std::to_string(id) + name, in);
+    const std::string path = folder + std::to_string(id) + name;
+    if (written) written->push_back(path);
+    downloadFile(path, in);
   }
   return result;
 }

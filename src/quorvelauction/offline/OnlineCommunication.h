@@ -48,10 +48,11 @@ class OnlineCommunication {
                   const std::string& text);
   // Fetches the files of a video into folder + id + each received name and
   // returns the service's first number. A received name that could lead
-  // elsewhere is refused before any file is opened.
+  // elsewhere is refused before any file is opened. When given, written
+  // gets each file's path before the file is opened.
   static int32_t downloadVideo(const std::string& folder, const std::string& host,
                                const std::string& sessionId, const std::string& directoryName,
-                               int32_t id);
+                               int32_t id, std::vector<std::string>* written = nullptr);
   // The service's entry for its update file list; a status other than "ok"
   // fails with that status as the message.
   static common::OfflineFile getOfflineFilelistInfo(const std::string& command,

@@ -178,9 +178,9 @@ class Server::Handler {
   std::optional<std::string> collectSubmission(
       const std::optional<std::string>& auctionIds,
       std::vector<std::pair<int32_t, std::shared_ptr<OfflineAuction>>>& listed);
-  // Uploads the auction's media and stores its XML, with the online ids, at
-  // the service.
-  std::optional<std::string> uploadAuction(int32_t localId, const OfflineAuction& record);
+  // Uploads the media of the auction XML and stores it, with the online ids,
+  // at the service; onlineId is set to the online auction it went to.
+  std::optional<std::string> uploadAuction(int32_t localId, const std::string& xmlContent, int32_t& onlineId);
 
   std::unique_ptr<platform::BufferedInputStream> inputStream;
   std::shared_ptr<platform::Socket> socket;

@@ -165,6 +165,8 @@ std::string Server::Handler::onAuctionRemove(Properties& props) {
   for (const std::string& part : platform::Strings::split(*ids, " ")) {
     try {
       int32_t id = platform::Integers::parseInt(part);
+      // A submission under way must not write the record's file again.
+      if (std::shared_ptr<OfflineAuction> held = heldAuction(id)) held->markRemoved();
       OfflineAuction::remove(id);
       // A number handed out again must not inherit the removed auction's
       // state or online id.

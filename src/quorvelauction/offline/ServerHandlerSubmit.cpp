@@ -38,6 +38,13 @@ using platform::System;
 using Error = std::optional<std::string>;
 using Listed = std::vector<std::pair<int32_t, std::shared_ptr<OfflineAuction>>>;
 
+// One uploaded auction: its local number, the online id and the XML text it went up with.
+struct Sent {
+  int32_t localId;
+  int32_t onlineId;
+  std::string xmlContent;
+};
+
 // Variants made when missing, with the size type they are scaled to.
 const std::pair<const char*, const char*> kMadeVariants[] = {
     {"v.jpg", "Standard"}, {"e.jpg", "Ebay"}, {"t.jpg", "Thumb"}};
@@ -61,6 +68,18 @@ std::optional<int32_t> decimal(const std::string& text) {
 int64_t lengthOf(const std::string& relative) {
   const File file(userPath() + relative);
   return file.exists() ? file.length() : 0;
+}
+
+// The answer of an upload; a transfer that fails answers as the service's
+// refusal does.
+template <class Upload>
+std::string answerOf(Upload upload) {
+  try {
+    return upload();
+  } catch (const std::exception& e) {
+    platform::printStackTrace(e);
+    return std::string("error:upload failed: ") + e.what();
+  }
 }
 
 // An error text of an upload, also sent as remote log record of its type.
@@ -108,8 +127,9 @@ Error uploadVariants(int32_t m, int32_t auction, int32_t online) {
     const std::string file = userPath() + "images/" + std::to_string(m) + suffix;
     System::out().println("localFilename: " + file + ", extension: " + suffix);
     if (!File(file).exists()) continue;
-    const std::string answer =
-        OnlineCommunication::uploadScaledImage(serviceHost(), file, session(), auction, online, suffix);
+    const std::string answer = answerOf([&] {
+      return OnlineCommunication::uploadScaledImage(serviceHost(), file, session(), auction, online, suffix);
+    });
     if (Strings::startsWith(answer, "error:")) return failed("uploadError2", answer);
   }
   return std::nullopt;
@@ -121,26 +141,21 @@ Error uploadPicture(xml::Attribute reference, int32_t auction, const std::string
                     std::map<int32_t, int32_t>& uploaded) {
   const int32_t m = XMLUtils::parseId(reference);
   if (m < 0) return std::nullopt;
-  std::string answer;
-  try {
-    answer = uploadFirst(m, auction);
-  } catch (const std::exception& e) {
-    platform::printStackTrace(e);
-    answer = std::string("error:upload failed: ") + e.what();
-  }
+  const std::string answer = answerOf([&] { return uploadFirst(m, auction); });
   int32_t online = 0;
   if (Error error = onlineNumber("uploadError1", answer, online)) return error;
   reference.setValue(std::to_string(online));
   // A picture referenced twice keeps its first online number in "flashVars".
   uploaded.emplace(m, online);
-  // The picture itself is up: a failing variant costs only that variant.
+  // A variant that cannot be made costs this picture's variants; one that
+  // cannot be sent ends the command, as the service's refusal of it does.
   try {
     makeMissingVariants(domain, m);
-    return uploadVariants(m, auction, online);
   } catch (const std::exception& e) {
     platform::printStackTrace(e);
     return std::nullopt;
   }
+  return uploadVariants(m, auction, online);
 }
 
 void rewriteFlashVars(const xml::Document& document, const std::map<int32_t, int32_t>& uploaded) {
@@ -158,16 +173,10 @@ Error uploadSound(const xml::Document& document, int32_t localId, int32_t auctio
   for (xml::Attribute reference : Auction::getAuctionSounds(document)) {
     const int32_t k = XMLUtils::parseId(reference);
     if (k < 0) continue;
-    std::string answer;
-    try {
-      answer = OnlineCommunication::uploadSound(serviceHost(),
-                                                userPath() + "sounds/" + std::to_string(k) + ".mp3",
-                                                session(), auction, std::to_string(localId) + ".mp3",
-                                                "Standard");
-    } catch (const std::exception& e) {
-      platform::printStackTrace(e);
-      answer = std::string("error:upload failed: ") + e.what();
-    }
+    const std::string answer = answerOf([&] {
+      return OnlineCommunication::uploadSound(serviceHost(), userPath() + "sounds/" + std::to_string(k) + ".mp3",
+                                              session(), auction, std::to_string(localId) + ".mp3", "Standard");
+    });
     if (Strings::startsWith(answer, "error:")) System::out().println(answer);
     int32_t online = 0;
     if (Error error = onlineNumber("uploadError4", answer, online)) return error;
@@ -225,9 +234,11 @@ std::optional<std::string> Server::Handler::collectSubmission(const std::optiona
   return std::nullopt;
 }
 
-std::optional<std::string> Server::Handler::uploadAuction(int32_t localId, const OfflineAuction& record) {
+std::optional<std::string> Server::Handler::uploadAuction(int32_t localId, const std::string& xmlContent,
+                                                          int32_t& onlineId) {
   const int32_t auction = createOrGetServerAuctionId(localId);
-  xml::Document document = XMLUtils::stringToDoc(record.getXmlContent());
+  onlineId = auction;
+  xml::Document document = XMLUtils::stringToDoc(xmlContent);
   const std::vector<xml::Attribute> pictures = Auction::getAuctionImages(document);
   const std::string domain = server_.domain.get();
   std::map<int32_t, int32_t> uploaded;
@@ -256,14 +267,19 @@ std::string Server::Handler::onAuctionSubmitList(Properties& props, int32_t mode
 
   Listed listed;
   if (Error error = collectSubmission(props.getProperty("auctionIds"), listed)) return *error;
+  std::vector<Sent> sent;
   for (const auto& [localId, record] : listed) {
-    if (Error error = uploadAuction(localId, *record)) return *error;
+    Sent auction{localId, 0, record->getXmlContent()};
+    if (Error error = uploadAuction(localId, auction.xmlContent, auction.onlineId)) return *error;
+    sent.push_back(std::move(auction));
   }
 
+  // The ids the uploads used: a record removed meanwhile has lost its
+  // pairing, and asking again would make an empty online auction.
   std::string ids;
-  for (const auto& listedAuction : listed) {
+  for (const Sent& auction : sent) {
     if (!ids.empty()) ids += ":";
-    ids += std::to_string(createOrGetServerAuctionId(listedAuction.first));
+    ids += std::to_string(auction.onlineId);
   }
   const std::string answer = SimpleSoap::soapFunction(
       host.get(), mode == SUBMIT ? "auctionSubmitList" : "auctionExportList",
@@ -273,10 +289,16 @@ std::string Server::Handler::onAuctionSubmitList(Properties& props, int32_t mode
        {"trevanulosixFees", props.getProperty("trevanulosixFees")}});
   // A refused list stays where it was, to be sent again.
   if (Strings::startsWith(answer, "error")) return answer;
-  for (const auto& listedAuction : listed) {
+  for (const Sent& auction : sent) {
     try {
-      listedAuction.second->setState(common::Auction::AUCTION_STATE_SUBMITTED);
-      listedAuction.second->save();
+      // The record held now, which a load may have put in place of the one
+      // uploaded; the table stays locked so that no load replaces it and
+      // takes an edit before it is marked. One edited or removed since the
+      // upload is left as it is.
+      server_.auctions.with([&](auto& auctions) {
+        auto held = auctions.find(auction.localId);
+        if (held != auctions.end()) held->second->markSubmitted(auction.xmlContent);
+      });
     } catch (const std::exception& e) {
       // The service has the list; its answer is what the front end needs.
       platform::printStackTrace(e);

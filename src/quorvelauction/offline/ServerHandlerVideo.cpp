@@ -4,6 +4,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "platform/Exceptions.h"
 #include "platform/File.h"
@@ -21,13 +22,13 @@ std::set<std::string> namesIn(const std::string& folder) {
   return {names->begin(), names->end()};
 }
 
-// A half-copied video would be listed as a picture at the next start: the files of this
-// copy (new since it began, named after its number) go again.
-void removeCopy(const std::string& folder, const std::string& prefix, const std::set<std::string>& before) {
-  std::optional<std::vector<std::string>> names = platform::File(folder).list();
-  if (!names) return;
-  for (const std::string& name : *names) {
-    if (name.rfind(prefix, 0) == 0 && before.count(name) == 0) platform::File(folder + name).remove();
+// A half-copied video would be listed as a picture at the next start: the files this copy
+// wrote go again, by their names. Others may write pictures meanwhile, also under numbers
+// that begin with this copy's; a file that was there before the copy began stays.
+void removeCopy(const std::string& folder, const std::vector<std::string>& written,
+                const std::set<std::string>& before) {
+  for (const std::string& path : written) {
+    if (before.count(path.substr(folder.size())) == 0) platform::File(path).remove();
   }
 }
 
@@ -44,11 +45,12 @@ std::string Server::Handler::onCopyVideo(Properties& props) {
   if (!reserved) return "error:no_free_id";
   const std::string prefix = std::to_string(reserved->id());
   const std::set<std::string> before = namesIn(folder);
+  std::vector<std::string> written;
   try {
     OnlineCommunication::downloadVideo(folder, host.get().value_or(""), serverSessionId.get(), *directory,
-                                       reserved->id());
+                                       reserved->id(), &written);
   } catch (...) {
-    removeCopy(folder, prefix, before);
+    removeCopy(folder, written, before);
     throw;
   }
   return prefix;

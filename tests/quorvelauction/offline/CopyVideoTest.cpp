@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -95,6 +96,22 @@ TEST_F(CopyVideoTest, FailureRemovesWhatThisCopyWrote) {
     EXPECT_EQ(left, (std::vector<std::string>{"4.jpg", "41.jpg"})) << c.name;
     EXPECT_FALSE(platform::File(fresh.file("evil")).exists()) << c.name;
   }
+}
+
+TEST_F(CopyVideoTest, FailureLeavesPicturesWrittenMeanwhile) {
+  // Copy 1 is under way while a selection writes pictures 10 to 13 with their variants.
+  const std::vector<std::string> selected = {"10.jpg", "10.jpg.info", "10e.jpg", "10t.jpg", "10v.jpg",
+                                             "11.jpg", "12.jpg",      "13.jpg",  "13v.jpg"};
+  std::filesystem::create_directories(user.file("images"));
+  std::string body = bodyOf({{{".flv", "FLVDATA"}, {".jpg", "JPEGJPEG"}}, false});
+  service.setHttpHandler([&, body](const OnlineService::HttpRequest&) {
+    for (const std::string& name : selected) user.write("images/" + name, "picture");
+    OnlineService::HttpReply answer;
+    answer.body = body;
+    return answer;
+  });
+  EXPECT_ANY_THROW(copy());
+  EXPECT_EQ(images(), selected);
 }
 
 TEST_F(CopyVideoTest, OfflineOrRefusedLoginMakesNoRequest) {
