@@ -163,9 +163,8 @@ Parser::BlockResult Parser::parseBlock() {
         nodes.push_back(node);
         // A #set written right after an informal reference is plain text.
         if (ref->literal.back() != '}' && lookingAtSet(pos_)) {
-          size_t word = text_[pos_ + 1] == '{' ? 6 : 4;
-          emitText(nodes, pos_, pos_ + word);
-          pos_ += word;
+          emitText(nodes, pos_, pos_ + 4);
+          pos_ += 4;
         }
       } else {
         emitText(nodes, at, at + 1);
@@ -197,17 +196,12 @@ Parser::BlockResult Parser::parseBlock() {
   return result;
 }
 
+// "#set" is a directive only with its "(", after nothing but spaces (a tab
+// there makes it text).
 bool Parser::lookingAtSet(size_t at) const {
-  if (at >= end_ || text_[at] != '#') return false;
-  size_t p = at + 1;
-  if (text_.compare(p, 4, "{set") == 0 && p + 4 < end_ && text_[p + 4] == '}') {
-    p += 5;
-  } else if (text_.compare(p, 3, "set") == 0) {
-    p += 3;
-  } else {
-    return false;
-  }
-  while (p < end_ && isBlank(text_[p])) ++p;
+  if (at >= end_ || text_[at] != '#' || text_.compare(at + 1, 3, "set") != 0) return false;
+  size_t p = at + 4;
+  while (p < end_ && text_[p] == ' ') ++p;
   return p < end_ && text_[p] == '(';
 }
 
@@ -252,24 +246,14 @@ bool Parser::parseHash(std::vector<Node*>& nodes, BlockResult& result) {
     pos_ = close + 2;
     return false;
   }
-  bool formal = p < end_ && text_[p] == '{';
-  size_t wordStart = formal ? p + 1 : p;
-  size_t wordStop = wordEnd(wordStart);
-  size_t after = wordStop;
-  if (formal) {
-    if (wordStop == wordStart || wordStop >= end_ || text_[wordStop] != '}') {
-      emitText(nodes, at, at + 1);
-      pos_ = at + 1;
-      return false;
-    }
-    after = wordStop + 1;
-  }
-  if (wordStop == wordStart) {
+  // "#{" begins no directive: "#{if}" and its kind are text.
+  size_t wordStop = wordEnd(p);
+  if (wordStop == p) {
     emitText(nodes, at, at + 1);
     pos_ = at + 1;
     return false;
   }
-  return parseDirective(nodes, text_.substr(wordStart, wordStop - wordStart), at, after, result);
+  return parseDirective(nodes, text_.substr(p, wordStop - p), at, wordStop, result);
 }
 
 bool Parser::parseDirective(std::vector<Node*>& nodes, std::string_view word, size_t at,
@@ -294,7 +278,7 @@ bool Parser::parseDirective(std::vector<Node*>& nodes, std::string_view word, si
   }
   Node* node = nullptr;
   if (word == "set") {
-    node = parseSet(at);
+    node = lookingAtSet(at) ? parseSet(at) : nullptr;
   } else if (word == "if") {
     node = parseIf(at);
   } else if (word == "foreach") {
@@ -342,51 +326,36 @@ void Parser::parseBackslashes(std::vector<Node*>& nodes) {
     emitText(nodes, start, p);
     return;
   }
-  if (p < end_ && text_[p] == '#') {
-    size_t q = p + 1;
-    bool formal = q < end_ && text_[q] == '{';
-    size_t wordStart = formal ? q + 1 : q;
-    size_t wordStop = wordEnd(wordStart);
-    size_t after = wordStop;
-    bool valid = wordStop > wordStart;
-    if (valid && formal) {
-      valid = wordStop < end_ && text_[wordStop] == '}';
-      after = wordStop + 1;
-      if (valid) {
-        // A backslash does not escape the braced form; all of it is text.
-        emitText(nodes, start, after);
-        pos_ = after;
-        return;
-      }
-    }
-    std::string_view word = text_.substr(wordStart, wordStop - wordStart);
-    if (valid && (isDirectiveWord(word) || macros_.contains(word))) {
-      // Keep one backslash per pair; the odd one turns the directive to text.
-      auto* half = arena_.make<TextNode>();
-      half->offset = static_cast<uint32_t>(start);
-      half->text = text_.substr(start, count / 2);
-      if (!half->text.empty()) nodes.push_back(half);
-      if (count % 2 == 1) {
-        auto* plain = arena_.make<TextNode>();
-        plain->offset = static_cast<uint32_t>(p);
-        plain->text = text_.substr(p, after - p);
-        nodes.push_back(plain);
-        pos_ = after;
-      } else {
-        pos_ = p;
-      }
-      return;
-    }
-    if (valid) {
-      // An escaped name of no directive or macro known here is text, even
-      // if a macro of that name is defined further on.
-      emitText(nodes, start, after);
-      pos_ = after;
-      return;
-    }
+  size_t wordStop = p < end_ && text_[p] == '#' ? wordEnd(p + 1) : p;
+  if (wordStop == p || wordStop == p + 1) {
+    // No name after "#" (also "#{"): the backslashes are text.
+    emitText(nodes, start, p);
+    pos_ = p;
+    return;
   }
-  emitText(nodes, start, p);
-  pos_ = p;
+  std::string_view word = text_.substr(p + 1, wordStop - p - 1);
+  bool known = isDirectiveWord(word) || macros_.contains(word);
+  if (!known) {
+    // An escaped name of no directive or macro known here is text, even
+    // if a macro of that name is defined further on.
+    emitText(nodes, start, wordStop);
+    pos_ = wordStop;
+    return;
+  }
+  // Keep one backslash per pair; the odd one turns the directive to text.
+  auto* kept = arena_.make<TextNode>();
+  kept->offset = static_cast<uint32_t>(start);
+  kept->text = text_.substr(start, count / 2);
+  if (!kept->text.empty()) nodes.push_back(kept);
+  if (count % 2 == 1) {
+    auto* plain = arena_.make<TextNode>();
+    plain->offset = static_cast<uint32_t>(p);
+    plain->text = text_.substr(p, wordStop - p);
+    nodes.push_back(plain);
+    pos_ = wordStop;
+  } else {
+    pos_ = p;
+  }
 }
 
 // ---- references ----

@@ -55,9 +55,24 @@ TEST(References, EscapesDependOnWhetherTheReferenceHasAValue) {
       {"\\$nope \\\\$nope \\\\\\$nope", "\\$nope \\\\$nope \\\\\\$nope"},
       {"\\#if \\#end \\#foo \\\\#if(true)x#end", "#if #end \\#foo \\x"},
       {"C:\\dir\\file \\ end", "C:\\dir\\file \\ end"},
-      // The braced form of a directive is not escaped: all of it stays.
+      // Braces after "#" make no directive, so the backslash escapes nothing.
       {"\\#{if} \\#{end}x", "\\#{if} \\#{end}x"},
   });
+}
+
+// What looks like a directive but is not written as one stays text.
+TEST(Directives, OnlyTheirOwnSpellingIsADirective) {
+  expectAll({
+      {"#if(true)A#{else}B#end|#{if}(true)C#{end}|#{set}($q = 1)$q|#{foreach}($i in [1])$i#{end}|#{macro}(m)",
+       "A#{else}B|#{if}(true)C#{end}|#{set}($q = 1)$q|#{foreach}($i in [1])$i#{end}|#{macro}(m)"},
+      // #set needs its "(" after nothing but spaces; other directives take tabs too.
+      {"Total: #set $x = 5 done\n#set\n$x|a #set", "Total: #set $x = 5 done\n#set\n$x|a #set"},
+      {"#set\t($x = 1)$x| #set \t($x = 2)|#set  ($x = 3)$x|#if\t(true)A#end|#foreach\t($i in [1])$i#end",
+       "#set\t($x = 1)$x| #set \t($x = 2)|3|A|1"},
+  });
+  for (const char* text : {"#if(true)A#{end}", "#if(true)A#{elseif}(true)B#{end}", "#{if}(true)A#end"}) {
+    EXPECT_THROW(vtltest::evaluate(text), vtl::ParseErrorException) << text;
+  }
 }
 
 TEST(Whitespace, DirectivesEatTheirLineEnd) {
@@ -78,15 +93,14 @@ TEST(Whitespace, DirectivesEatTheirLineEnd) {
       {"#foreach($i in [1..2])$i#end \r\nz", "12z"},
       {"a ## comment\nb", "a b"},
       {"a #* x\ny *# b #** doc *#c", "a  b c"},
-      {"#{if}(true)yes#{else}no#{end}", "yes"},
       {"#macro(m)x#end\n#m()\ny", "xy"},
   });
 }
 
 TEST(Directives, IfForeachSetAndMacros) {
   expectAll({
-      {"#if($n < 3)a#elseif($n < 6)b#elseif(true)c#{else}d#end", "b"},
-      {"#if($nope)a#elseif($f)b#{else}c#end", "c"},
+      {"#if($n < 3)a#elseif($n < 6)b#elseif(true)c#else\nd#end", "b"},
+      {"#if($nope)a#elseif($f)b#else\nc#end", "c"},
       {"#foreach($i in $items)$velocityCount$i#end", "1a2b3c"},
       {"#foreach($i in [3..1])$i#end #foreach($i in [-1..1])$i#end", "321 -101"},
       {"#foreach($i in $name)x#end#foreach($i in $nope)x#end.", "."},
@@ -133,12 +147,12 @@ TEST(Expressions, IntegersTruthAndEquality) {
       {"#set($x = 1)#set($x = 5 / 0)$x #set($x = 5 % 0)$x", "11"},
       {"#set($x = 1)#set($x = 'a' + 1)$x", "1"},
       {"#set($x = 2 + 3 * 4)$x|#set($x = (2 + 3) * 4)$x|#set($x = 10 - 2 - 3)$x", "14|20|5"},
-      {"#if($n == '5')A#{else}B#end", "B"},
-      {"#if($nope == $nope)A#{else}B#end #if($nope != 1)C#end", "B "},
+      {"#if($n == '5')A#else\nB#end", "B"},
+      {"#if($nope == $nope)A#else\nB#end #if($nope != 1)C#end", "B "},
       // Values of different classes are neither equal nor unequal.
-      {"#if($n != '5')A#{else}B#end #if($n != 5)C#{else}D#end #if($n != 6)E#end", "B D E"},
+      {"#if($n != '5')A#else\nB#end #if($n != 5)C#else\nD#end #if($n != 6)E#end", "B D E"},
       {"#if($items != ['a'])A#end #if($t != 1)B#end #if($name != 'Jo')C#end", "A  C"},
-      {"#if($name < 5)A#{else}B#end", "B"},
+      {"#if($name < 5)A#else\nB#end", "B"},
       {"#if(!$nope && !$f)A#end #if($f || $t)B#end #if($f || $nope)C#end", "A B "},
       {"#if($empty)A#end", "A"},
       // Only references, truth values and operators have a truth: what is
