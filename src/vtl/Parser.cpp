@@ -168,7 +168,7 @@ Parser::BlockResult Parser::parseBlock() {
         }
       } else {
         emitText(nodes, at, at + 1);
-        pos_ = at + 1;
+        pos_ = at + 1 + bangWithoutName(at);
       }
     } else if (c == '#') {
       if (parseHash(nodes, result)) break;
@@ -203,6 +203,14 @@ bool Parser::lookingAtSet(size_t at) const {
   size_t p = at + 4;
   while (p < end_ && text_[p] == ' ') ++p;
   return p < end_ && text_[p] == '(';
+}
+
+// "$!" before what cannot begin a name or "{": the "!" is dropped, the "$"
+// stays. The length to skip after the "$".
+size_t Parser::bangWithoutName(size_t dollar) const {
+  size_t p = dollar + 1;
+  if (p >= end_ || text_[p] != '!') return 0;
+  return p + 1 < end_ && (text_[p + 1] == '{' || isIdentifierStart(text_[p + 1])) ? 0 : 1;
 }
 
 void Parser::emitText(std::vector<Node*>& nodes, size_t from, size_t to) {
@@ -342,10 +350,12 @@ void Parser::parseBackslashes(std::vector<Node*>& nodes) {
     pos_ = wordStop;
     return;
   }
-  // Keep one backslash per pair; the odd one turns the directive to text.
+  // Pairs give one backslash each, except before #set and #stop, where each
+  // backslash stays; the odd one turns the directive to text.
+  bool halved = count % 2 == 1 || (word != "set" && word != "stop");
   auto* kept = arena_.make<TextNode>();
   kept->offset = static_cast<uint32_t>(start);
-  kept->text = text_.substr(start, count / 2);
+  kept->text = text_.substr(start, halved ? count / 2 : count);
   if (!kept->text.empty()) nodes.push_back(kept);
   if (count % 2 == 1) {
     auto* plain = arena_.make<TextNode>();

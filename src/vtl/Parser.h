@@ -77,6 +77,7 @@ class Parser {
   void skipBlanks();
   bool atWord(std::string_view word) const;
   bool lookingAtSet(size_t at) const;
+  size_t bangWithoutName(size_t dollar) const;
   size_t wordEnd(size_t at) const;
   [[noreturn]] void fail(size_t offset) const;
   [[noreturn]] void fail(size_t offset, const std::string& what) const;

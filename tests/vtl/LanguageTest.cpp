@@ -42,7 +42,7 @@ TEST(References, ResolveOrStayAsWritten) {
       {"$name-x $name_", "$name-x $name_"},
       {"#set($_x = 'u')$_x ${_x} $!_y|$name._x", "u u |$name._x"},
       {"info@$name.de", "info@$name.de"},
-      {"$ 5 $5 $! ${ } $-x", "$ 5 $5 $! ${ } $-x"},
+      {"$ 5 $5 ${ } $-x", "$ 5 $5 ${ } $-x"},
       {"End $name. Next", "End Joe. Next"},
       {"$items $t $n", "[a, b, c] true 5"},
       {"${name}s", "Joes"},
@@ -52,11 +52,27 @@ TEST(References, ResolveOrStayAsWritten) {
 TEST(References, EscapesDependOnWhetherTheReferenceHasAValue) {
   expectAll({
       {"\\$name \\\\$name \\\\\\$name \\$!name", "$name \\Joe \\$name $!name"},
-      {"\\$nope \\\\$nope \\\\\\$nope", "\\$nope \\\\$nope \\\\\\$nope"},
+      // Without a value an even run stays; an odd one gives one per pair and itself.
+      {"\\$nope|\\\\$nope|\\\\\\$nope|\\\\\\\\$nope|\\\\\\\\\\$nope",
+       "\\$nope|\\\\$nope|\\\\$nope|\\\\\\\\$nope|\\\\\\$nope"},
+      {"\\$!nope|\\\\$!nope|\\\\\\$!nope|\\\\\\\\\\${nope}", "\\$!nope|\\\\|\\\\$!nope|\\\\\\${nope}"},
       {"\\#if \\#end \\#foo \\\\#if(true)x#end", "#if #end \\#foo \\x"},
+      // Before #stop and #set each backslash of an even run stays.
+      {"a \\#stop b \\\\\\#stop c \\\\#stop d", "a #stop b \\#stop c \\\\"},
+      {"\\\\#set($x = 1)$x \\\\\\#set($x = 2)$x \\\\#set $x", "\\\\1 \\#set(1 = 2)1 \\\\#set 1"},
       {"C:\\dir\\file \\ end", "C:\\dir\\file \\ end"},
       // Braces after "#" make no directive, so the backslash escapes nothing.
       {"\\#{if} \\#{end}x", "\\#{if} \\#{end}x"},
+  });
+}
+
+TEST(References, BangBeforeNoNameIsDropped) {
+  expectAll({
+      {"5$! only $!. $!$ $!# $!]", "5$ only $. $$ $# $]"},
+      {"$!!name $!!!name $!1 $!name! $!{name}!", "$!name $!!name $1 Joe! Joe!"},
+      // Before "{" it stays, as does a backslash before the "$".
+      {"$!{ } \\$!. \\\\$!.", "$!{ } \\$. \\\\$."},
+      {"#set($s = \"<$!>\")$s", "<$>"},
   });
 }
 
