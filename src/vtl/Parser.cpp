@@ -243,15 +243,11 @@ bool Parser::parseHash(std::vector<Node*>& nodes, BlockResult& result) {
   size_t at = pos_;
   size_t p = at + 1;
   if (p < end_ && text_[p] == '#') {
-    while (p < end_ && text_[p] != '\n' && text_[p] != '\r') ++p;
-    if (p < end_) p += (text_[p] == '\r' && p + 1 < end_ && text_[p + 1] == '\n') ? 2 : 1;
-    pos_ = p;
+    skipLineComment(p + 1);
     return false;
   }
   if (p < end_ && text_[p] == '*') {
-    size_t close = text_.find("*#", p + 1);
-    if (close == std::string_view::npos || close + 2 > end_) fail(end_, "Unterminated comment started");
-    pos_ = close + 2;
+    skipBlockComment(p + 1);
     return false;
   }
   // "#{" begins no directive: "#{if}" and its kind are text.
@@ -262,6 +258,39 @@ bool Parser::parseHash(std::vector<Node*>& nodes, BlockResult& result) {
     return false;
   }
   return parseDirective(nodes, text_.substr(p, wordStop - p), at, wordStop, result);
+}
+
+// A line comment ends with its line; one that runs into the end of the text
+// is an error.
+void Parser::skipLineComment(size_t from) {
+  size_t p = from;
+  while (p < end_ && text_[p] != '\n' && text_[p] != '\r') ++p;
+  if (p >= end_) fail(end_, "Line comment without a line end");
+  pos_ = p + ((text_[p] == '\r' && p + 1 < end_ && text_[p + 1] == '\n') ? 2 : 1);
+}
+
+// Block comments nest: every "#*" inside needs its own "*#". A "##" inside is
+// read as one piece, so its second "#" opens nothing.
+void Parser::skipBlockComment(size_t from) {
+  int open = 1;
+  size_t p = from;
+  while (p + 1 < end_) {
+    char c = text_[p];
+    char d = text_[p + 1];
+    if (c == '*' && d == '#') {
+      p += 2;
+      if (--open == 0) {
+        pos_ = p;
+        return;
+      }
+    } else if (c == '#' && (d == '*' || d == '#')) {
+      if (d == '*') ++open;
+      p += 2;
+    } else {
+      ++p;
+    }
+  }
+  fail(end_, "Unterminated comment started");
 }
 
 bool Parser::parseDirective(std::vector<Node*>& nodes, std::string_view word, size_t at,

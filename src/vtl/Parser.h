@@ -35,6 +35,8 @@ class Parser {
   BlockResult parseBlock();
   void emitText(std::vector<Node*>& nodes, size_t from, size_t to);
   bool parseHash(std::vector<Node*>& nodes, BlockResult& result);
+  void skipLineComment(size_t from);
+  void skipBlockComment(size_t from);
   void parseBackslashes(std::vector<Node*>& nodes);
   bool parseDirective(std::vector<Node*>& nodes, std::string_view word, size_t hashOffset,
                       size_t afterWord, BlockResult& result);

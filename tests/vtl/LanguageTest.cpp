@@ -76,6 +76,19 @@ TEST(References, BangBeforeNoNameIsDropped) {
   });
 }
 
+TEST(Comments, BlockCommentsNestLineCommentsNeedTheirLineEnd) {
+  expectAll({
+      {"a#* one #* two *# three *#b", "ab"},
+      {"c#*#d*#e f#**#g#***#h", "ce fgh"},
+      // "##" inside is read as one piece: its second "#" opens nothing.
+      {"#* ##*# x", " x"},
+      {"a ##\nb ## c\r\nd ## e\rf", "a b d f"},
+  });
+  for (const char* text : {"a ## end", "##", "x\n## last", "#* a #* b *#", "#set($s = \"p ## q\")"}) {
+    EXPECT_THROW(vtltest::evaluate(text), vtl::ParseErrorException) << text;
+  }
+}
+
 // What looks like a directive but is not written as one stays text.
 TEST(Directives, OnlyTheirOwnSpellingIsADirective) {
   expectAll({
