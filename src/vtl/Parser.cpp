@@ -23,6 +23,11 @@ bool isWordChar(char c) { return isLetter(c) || isDigit(c) || c == '_'; }
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
 bool isTextChar(char c) { return c != '$' && c != '#' && c != '\\'; }
+// What may follow a backslash in a double-quoted text.
+bool isStringEscape(char c) {
+  return c == 'n' || c == 't' || c == 'b' || c == 'r' || c == 'f' || c == '\\' || c == '\'' || c == '"' ||
+         (c >= '0' && c <= '7');
+}
 
 bool isDirectiveWord(std::string_view w) {
   return w == "set" || w == "if" || w == "elseif" || w == "else" || w == "end" || w == "foreach" ||
@@ -839,9 +844,7 @@ Expr* Parser::parsePrimary() {
 Expr* Parser::parseString() {
   size_t at = pos_;
   char quote = text_[at];
-  size_t p = at + 1;
-  while (p < end_ && text_[p] != quote) p += text_[p] == '\\' ? 2 : 1;
-  if (p >= end_) fail(at, "Unterminated text");
+  size_t p = stringEnd(at);
   std::string_view content = text_.substr(at + 1, p - at - 1);
   pos_ = p + 1;
   bool interpolate = quote == '"' && (content.find('$') != std::string_view::npos ||
@@ -866,6 +869,24 @@ Expr* Parser::parseString() {
   node->offset = static_cast<uint32_t>(at);
   node->body = body.block;
   return node;
+}
+
+// Where the text written at `at` closes. A text holds no line end. In double
+// quotes a backslash takes one of n t b r f \ ' " or an octal digit (kept
+// as written); in single quotes it is a character like any other.
+size_t Parser::stringEnd(size_t at) const {
+  char quote = text_[at];
+  size_t p = at + 1;
+  for (; p < end_ && text_[p] != quote; ++p) {
+    char c = text_[p];
+    if (c == '\n' || c == '\r') fail(p, "Line end in a text");
+    if (c == '\\' && quote == '"') {
+      if (p + 1 >= end_ || !isStringEscape(text_[p + 1])) fail(p, "Invalid escape in a text");
+      ++p;
+    }
+  }
+  if (p >= end_) fail(at, "Unterminated text");
+  return p;
 }
 
 Expr* Parser::parseNumber() {

@@ -68,6 +68,7 @@ class Parser {
   Expr* parseUnary();
   Expr* parsePrimary();
   Expr* parseString();
+  size_t stringEnd(size_t at) const;
   Expr* parseNumber();
   Expr* parseList();
   Expr* foldConstant(Expr* expr);

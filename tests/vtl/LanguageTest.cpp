@@ -194,6 +194,21 @@ TEST(Expressions, IntegersTruthAndEquality) {
   });
 }
 
+// A text literal holds no line end. In double quotes a backslash takes only
+// n t b r f \\ ' " or an octal digit, all kept as written; in single quotes
+// it is a plain character.
+TEST(Expressions, TextLiteralsKeepWhatIsWritten) {
+  expectAll({
+      {"#set($a = \"a\\tb\\\"c\\'d\\\\e\\0f\")[$a]", "[a\\tb\\\"c\\'d\\\\e\\0f]"},
+      {"#set($b = 'x\\u0042\\$n\\')[$b] #set($c = 'it\"s')[$c]", "[x\\u0042\\$n\\] [it\"s]"},
+  });
+  for (const char* text : {"#set($m = 'a\nb')", "#set($m = \"a\rb\")", "#set($b = \"\\$n\")",
+                           "#set($b = \"x\\#y\")", "#set($b = \"\\u0041\")", "#set($b = \"\\x\")",
+                           "$name.concat(\"\\$\")", "#set($s = \"e #* f\")"}) {
+    EXPECT_THROW(vtltest::evaluate(text), vtl::ParseErrorException) << text;
+  }
+}
+
 TEST(Expressions, OperatorsBindByLevelInAnyOrder) {
   expectAll({
       // Tighter after looser, looser after tighter, and back again.
