@@ -363,6 +363,7 @@ TEST(ParseErrors, NameTemplateLineAndColumn) {
       {"#if(true)x", 1, 11},
       {"x #else", 1, 3},
       {"#foreach($i)x#end", 1, 12},
+      {"#foreach($i [1..2])x#end", 1, 13},
       {"${name", 1, 7},
       {"#set($x = )", 1, 11},
       {"#set($x = \"abc)", 1, 11},
