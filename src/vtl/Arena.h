@@ -50,7 +50,8 @@ class Arena {
       object = new (place) T(std::forward<Args>(args)...);
     }
     if constexpr (!std::is_trivially_destructible_v<T>) {
-      destructors_.emplace_back(object, [](void* p) { static_cast<T*>(p)->~T(); });
+      // The object is exactly a T, so no virtual destructor is needed.
+      destructors_.emplace_back(object, [](void* p) { static_cast<T*>(p)->T::~T(); });
     }
     return object;
   }

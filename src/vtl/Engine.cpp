@@ -66,6 +66,11 @@ std::string Engine::setting(const std::string& key, const std::string& fallback)
   return it == properties_.end() ? fallback : Strings::trim(it->second);
 }
 
+std::string Engine::rawSetting(const std::string& key, const std::string& fallback) const {
+  auto it = properties_.find(key);
+  return it == properties_.end() ? fallback : it->second;
+}
+
 int64_t Engine::intSetting(const std::string& key, int64_t fallback) const {
   try {
     return platform::Integers::parseLong(setting(key, std::to_string(fallback)));
@@ -81,8 +86,9 @@ void Engine::init() {
     inputEncoding_ = setting("input.encoding", "ISO-8859-1");
     counterName_ = setting("directive.foreach.counter.name", "velocityCount");
     counterHash_ = Context::hashOf(counterName_);
-    includeErrorStart_ = setting("directive.include.output.errormsg.start", "<!-- include error :");
-    includeErrorEnd_ = setting("directive.include.output.errormsg.end", "see error log -->");
+    // The note's parts keep their blanks, which separate them from the message.
+    includeErrorStart_ = rawSetting("directive.include.output.errormsg.start", "<!-- include error : ");
+    includeErrorEnd_ = rawSetting("directive.include.output.errormsg.end", " see error log -->");
     counterInitialValue_ = static_cast<int32_t>(intSetting("directive.foreach.counter.initial.value", 1));
     maxParseDepth_ = static_cast<size_t>(std::max<int64_t>(1, intSetting("directive.parse.max.depth", 10)));
     maxMacroDepth_ = static_cast<int>(std::clamp<int64_t>(intSetting("velocimacro.max.depth", 20), 1, 100));

@@ -30,6 +30,8 @@ namespace vtl {
 //   directive.foreach.counter.name           loop counter ("velocityCount")
 //   directive.foreach.counter.initial.value  its first value (1)
 //   directive.parse.max.depth                templates on the #parse stack (10)
+//   directive.include.output.errormsg.start  what #include writes before and after
+//   directive.include.output.errormsg.end    the note of an argument without a value
 //   velocimacro.max.depth                    nested macro calls (20)
 //   velocimacro.library                      macro libraries read at init ("VM_global_library.vm")
 // Other keys are kept and ignored (there is no log system). After init the
@@ -94,6 +96,8 @@ class Engine {
                                         std::string text);
   std::shared_ptr<const Template> cached(const std::string& name, const std::string& encoding);
   std::string setting(const std::string& key, const std::string& fallback) const;
+  // The value as set, blanks included.
+  std::string rawSetting(const std::string& key, const std::string& fallback) const;
   int64_t intSetting(const std::string& key, int64_t fallback) const;
 
   mutable std::mutex mutex_;

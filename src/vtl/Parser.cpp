@@ -23,6 +23,11 @@ bool isWordChar(char c) { return isLetter(c) || isDigit(c) || c == '_'; }
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
 bool isTextChar(char c) { return c != '$' && c != '#' && c != '\\'; }
+// What may follow a backslash in a double-quoted text.
+bool isStringEscape(char c) {
+  return c == 'n' || c == 't' || c == 'b' || c == 'r' || c == 'f' || c == '\\' || c == '\'' || c == '"' ||
+         (c >= '0' && c <= '7');
+}
 
 bool isDirectiveWord(std::string_view w) {
   return w == "set" || w == "if" || w == "elseif" || w == "else" || w == "end" || w == "foreach" ||
@@ -163,13 +168,12 @@ Parser::BlockResult Parser::parseBlock() {
         nodes.push_back(node);
         // A #set written right after an informal reference is plain text.
         if (ref->literal.back() != '}' && lookingAtSet(pos_)) {
-          size_t word = text_[pos_ + 1] == '{' ? 6 : 4;
-          emitText(nodes, pos_, pos_ + word);
-          pos_ += word;
+          emitText(nodes, pos_, pos_ + 4);
+          pos_ += 4;
         }
       } else {
         emitText(nodes, at, at + 1);
-        pos_ = at + 1;
+        pos_ = at + 1 + bangWithoutName(at);
       }
     } else if (c == '#') {
       if (parseHash(nodes, result)) break;
@@ -197,18 +201,21 @@ Parser::BlockResult Parser::parseBlock() {
   return result;
 }
 
+// "#set" is a directive only with its "(", after nothing but spaces (a tab
+// there makes it text).
 bool Parser::lookingAtSet(size_t at) const {
-  if (at >= end_ || text_[at] != '#') return false;
-  size_t p = at + 1;
-  if (text_.compare(p, 4, "{set") == 0 && p + 4 < end_ && text_[p + 4] == '}') {
-    p += 5;
-  } else if (text_.compare(p, 3, "set") == 0) {
-    p += 3;
-  } else {
-    return false;
-  }
-  while (p < end_ && isBlank(text_[p])) ++p;
+  if (at >= end_ || text_[at] != '#' || text_.compare(at + 1, 3, "set") != 0) return false;
+  size_t p = at + 4;
+  while (p < end_ && text_[p] == ' ') ++p;
   return p < end_ && text_[p] == '(';
+}
+
+// "$!" before what cannot begin a name or "{": the "!" is dropped, the "$"
+// stays. The length to skip after the "$".
+size_t Parser::bangWithoutName(size_t dollar) const {
+  size_t p = dollar + 1;
+  if (p >= end_ || text_[p] != '!') return 0;
+  return p + 1 < end_ && (text_[p + 1] == '{' || isIdentifierStart(text_[p + 1])) ? 0 : 1;
 }
 
 void Parser::emitText(std::vector<Node*>& nodes, size_t from, size_t to) {
@@ -241,35 +248,54 @@ bool Parser::parseHash(std::vector<Node*>& nodes, BlockResult& result) {
   size_t at = pos_;
   size_t p = at + 1;
   if (p < end_ && text_[p] == '#') {
-    while (p < end_ && text_[p] != '\n' && text_[p] != '\r') ++p;
-    if (p < end_) p += (text_[p] == '\r' && p + 1 < end_ && text_[p + 1] == '\n') ? 2 : 1;
-    pos_ = p;
+    skipLineComment(p + 1);
     return false;
   }
   if (p < end_ && text_[p] == '*') {
-    size_t close = text_.find("*#", p + 1);
-    if (close == std::string_view::npos || close + 2 > end_) fail(end_, "Unterminated comment started");
-    pos_ = close + 2;
+    skipBlockComment(p + 1);
     return false;
   }
-  bool formal = p < end_ && text_[p] == '{';
-  size_t wordStart = formal ? p + 1 : p;
-  size_t wordStop = wordEnd(wordStart);
-  size_t after = wordStop;
-  if (formal) {
-    if (wordStop == wordStart || wordStop >= end_ || text_[wordStop] != '}') {
-      emitText(nodes, at, at + 1);
-      pos_ = at + 1;
-      return false;
-    }
-    after = wordStop + 1;
-  }
-  if (wordStop == wordStart) {
+  // "#{" begins no directive: "#{if}" and its kind are text.
+  size_t wordStop = wordEnd(p);
+  if (wordStop == p) {
     emitText(nodes, at, at + 1);
     pos_ = at + 1;
     return false;
   }
-  return parseDirective(nodes, text_.substr(wordStart, wordStop - wordStart), at, after, result);
+  return parseDirective(nodes, text_.substr(p, wordStop - p), at, wordStop, result);
+}
+
+// A line comment ends with its line; one that runs into the end of the text
+// is an error.
+void Parser::skipLineComment(size_t from) {
+  size_t p = from;
+  while (p < end_ && text_[p] != '\n' && text_[p] != '\r') ++p;
+  if (p >= end_) fail(end_, "Line comment without a line end");
+  pos_ = p + ((text_[p] == '\r' && p + 1 < end_ && text_[p + 1] == '\n') ? 2 : 1);
+}
+
+// Block comments nest: every "#*" inside needs its own "*#". A "##" inside is
+// read as one piece, so its second "#" opens nothing.
+void Parser::skipBlockComment(size_t from) {
+  int open = 1;
+  size_t p = from;
+  while (p + 1 < end_) {
+    char c = text_[p];
+    char d = text_[p + 1];
+    if (c == '*' && d == '#') {
+      p += 2;
+      if (--open == 0) {
+        pos_ = p;
+        return;
+      }
+    } else if (c == '#' && (d == '*' || d == '#')) {
+      if (d == '*') ++open;
+      p += 2;
+    } else {
+      ++p;
+    }
+  }
+  fail(end_, "Unterminated comment started");
 }
 
 bool Parser::parseDirective(std::vector<Node*>& nodes, std::string_view word, size_t at,
@@ -294,7 +320,7 @@ bool Parser::parseDirective(std::vector<Node*>& nodes, std::string_view word, si
   }
   Node* node = nullptr;
   if (word == "set") {
-    node = parseSet(at);
+    node = lookingAtSet(at) ? parseSet(at) : nullptr;
   } else if (word == "if") {
     node = parseIf(at);
   } else if (word == "foreach") {
@@ -342,51 +368,38 @@ void Parser::parseBackslashes(std::vector<Node*>& nodes) {
     emitText(nodes, start, p);
     return;
   }
-  if (p < end_ && text_[p] == '#') {
-    size_t q = p + 1;
-    bool formal = q < end_ && text_[q] == '{';
-    size_t wordStart = formal ? q + 1 : q;
-    size_t wordStop = wordEnd(wordStart);
-    size_t after = wordStop;
-    bool valid = wordStop > wordStart;
-    if (valid && formal) {
-      valid = wordStop < end_ && text_[wordStop] == '}';
-      after = wordStop + 1;
-      if (valid) {
-        // A backslash does not escape the braced form; all of it is text.
-        emitText(nodes, start, after);
-        pos_ = after;
-        return;
-      }
-    }
-    std::string_view word = text_.substr(wordStart, wordStop - wordStart);
-    if (valid && (isDirectiveWord(word) || macros_.contains(word))) {
-      // Keep one backslash per pair; the odd one turns the directive to text.
-      auto* half = arena_.make<TextNode>();
-      half->offset = static_cast<uint32_t>(start);
-      half->text = text_.substr(start, count / 2);
-      if (!half->text.empty()) nodes.push_back(half);
-      if (count % 2 == 1) {
-        auto* plain = arena_.make<TextNode>();
-        plain->offset = static_cast<uint32_t>(p);
-        plain->text = text_.substr(p, after - p);
-        nodes.push_back(plain);
-        pos_ = after;
-      } else {
-        pos_ = p;
-      }
-      return;
-    }
-    if (valid) {
-      // An escaped name of no directive or macro known here is text, even
-      // if a macro of that name is defined further on.
-      emitText(nodes, start, after);
-      pos_ = after;
-      return;
-    }
+  size_t wordStop = p < end_ && text_[p] == '#' ? wordEnd(p + 1) : p;
+  if (wordStop == p || wordStop == p + 1) {
+    // No name after "#" (also "#{"): the backslashes are text.
+    emitText(nodes, start, p);
+    pos_ = p;
+    return;
   }
-  emitText(nodes, start, p);
-  pos_ = p;
+  std::string_view word = text_.substr(p + 1, wordStop - p - 1);
+  bool known = isDirectiveWord(word) || macros_.contains(word);
+  if (!known) {
+    // An escaped name of no directive or macro known here is text, even
+    // if a macro of that name is defined further on.
+    emitText(nodes, start, wordStop);
+    pos_ = wordStop;
+    return;
+  }
+  // Pairs give one backslash each, except before #set and #stop, where each
+  // backslash stays; the odd one turns the directive to text.
+  bool halved = count % 2 == 1 || (word != "set" && word != "stop");
+  auto* kept = arena_.make<TextNode>();
+  kept->offset = static_cast<uint32_t>(start);
+  kept->text = text_.substr(start, halved ? count / 2 : count);
+  if (!kept->text.empty()) nodes.push_back(kept);
+  if (count % 2 == 1) {
+    auto* plain = arena_.make<TextNode>();
+    plain->offset = static_cast<uint32_t>(p);
+    plain->text = text_.substr(p, wordStop - p);
+    nodes.push_back(plain);
+    pos_ = wordStop;
+  } else {
+    pos_ = p;
+  }
 }
 
 // ---- references ----
@@ -831,9 +844,7 @@ Expr* Parser::parsePrimary() {
 Expr* Parser::parseString() {
   size_t at = pos_;
   char quote = text_[at];
-  size_t p = at + 1;
-  while (p < end_ && text_[p] != quote) p += text_[p] == '\\' ? 2 : 1;
-  if (p >= end_) fail(at, "Unterminated text");
+  size_t p = stringEnd(at);
   std::string_view content = text_.substr(at + 1, p - at - 1);
   pos_ = p + 1;
   bool interpolate = quote == '"' && (content.find('$') != std::string_view::npos ||
@@ -858,6 +869,24 @@ Expr* Parser::parseString() {
   node->offset = static_cast<uint32_t>(at);
   node->body = body.block;
   return node;
+}
+
+// Where the text written at `at` closes. A text holds no line end. In double
+// quotes a backslash takes one of n t b r f \ ' " or an octal digit (kept
+// as written); in single quotes it is a character like any other.
+size_t Parser::stringEnd(size_t at) const {
+  char quote = text_[at];
+  size_t p = at + 1;
+  for (; p < end_ && text_[p] != quote; ++p) {
+    char c = text_[p];
+    if (c == '\n' || c == '\r') fail(p, "Line end in a text");
+    if (c == '\\' && quote == '"') {
+      if (p + 1 >= end_ || !isStringEscape(text_[p + 1])) fail(p, "Invalid escape in a text");
+      ++p;
+    }
+  }
+  if (p >= end_) fail(at, "Unterminated text");
+  return p;
 }
 
 Expr* Parser::parseNumber() {

@@ -35,6 +35,8 @@ class Parser {
   BlockResult parseBlock();
   void emitText(std::vector<Node*>& nodes, size_t from, size_t to);
   bool parseHash(std::vector<Node*>& nodes, BlockResult& result);
+  void skipLineComment(size_t from);
+  void skipBlockComment(size_t from);
   void parseBackslashes(std::vector<Node*>& nodes);
   bool parseDirective(std::vector<Node*>& nodes, std::string_view word, size_t hashOffset,
                       size_t afterWord, BlockResult& result);
@@ -66,6 +68,7 @@ class Parser {
   Expr* parseUnary();
   Expr* parsePrimary();
   Expr* parseString();
+  size_t stringEnd(size_t at) const;
   Expr* parseNumber();
   Expr* parseList();
   Expr* foldConstant(Expr* expr);
@@ -77,6 +80,7 @@ class Parser {
   void skipBlanks();
   bool atWord(std::string_view word) const;
   bool lookingAtSet(size_t at) const;
+  size_t bangWithoutName(size_t dollar) const;
   size_t wordEnd(size_t at) const;
   [[noreturn]] void fail(size_t offset) const;
   [[noreturn]] void fail(size_t offset, const std::string& what) const;

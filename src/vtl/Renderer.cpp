@@ -403,9 +403,11 @@ void ReferenceNode::renderEvaluated(Renderer& r) const {
     return;
   }
   // Escaped: for a value, each pair of backslashes gives one and an odd one
-  // makes the reference plain text; without a value the text stays as is.
-  std::string prefix(value.isNull() ? backslashes : backslashes / 2, '\\');
-  r.write(prefix);
+  // makes the reference plain text. Without a value an even run stays as it
+  // is; an odd one gives one per pair and itself.
+  size_t kept = backslashes / 2;
+  if (value.isNull()) kept = backslashes % 2 == 0 ? backslashes : kept + 1;
+  r.write(std::string(kept, '\\'));
   if (value.isNull()) {
     if (backslashes % 2 == 1 || !ref->quiet) r.write(ref->literal);
   } else if (backslashes % 2 == 1) {

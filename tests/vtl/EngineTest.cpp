@@ -136,8 +136,15 @@ TEST(Files, IncludeOfNoValueWritesItsErrorNote) {
   auto engine = vtltest::engineFor(dir.path());
   vtl::Context context;
   EXPECT_EQ(merge(*engine, "main.vm", context),
-            "[<!-- include error :error with arg 0 please see log.see error log -->]"
-            "[R<!-- include error :error with arg 1 please see log.see error log -->][]");
+            "[<!-- include error : error with arg 0 please see log. see error log -->]"
+            "[R<!-- include error : error with arg 1 please see log. see error log -->][]");
+  // The note's parts are written as set, blanks and all.
+  vtl::Engine custom;
+  custom.setProperty("file.resource.loader.path", dir.path());
+  custom.setProperty("directive.include.output.errormsg.start", " ( ");
+  custom.setProperty("directive.include.output.errormsg.end", " ) ");
+  EXPECT_EQ(merge(custom, "main.vm", context),
+            "[ ( error with arg 0 please see log. ) ][R ( error with arg 1 please see log. ) ][]");
 }
 
 TEST(Files, ParsedTemplatesShareTheContextAndMacros) {

@@ -42,7 +42,7 @@ TEST(References, ResolveOrStayAsWritten) {
       {"$name-x $name_", "$name-x $name_"},
       {"#set($_x = 'u')$_x ${_x} $!_y|$name._x", "u u |$name._x"},
       {"info@$name.de", "info@$name.de"},
-      {"$ 5 $5 $! ${ } $-x", "$ 5 $5 $! ${ } $-x"},
+      {"$ 5 $5 ${ } $-x", "$ 5 $5 ${ } $-x"},
       {"End $name. Next", "End Joe. Next"},
       {"$items $t $n", "[a, b, c] true 5"},
       {"${name}s", "Joes"},
@@ -52,12 +52,56 @@ TEST(References, ResolveOrStayAsWritten) {
 TEST(References, EscapesDependOnWhetherTheReferenceHasAValue) {
   expectAll({
       {"\\$name \\\\$name \\\\\\$name \\$!name", "$name \\Joe \\$name $!name"},
-      {"\\$nope \\\\$nope \\\\\\$nope", "\\$nope \\\\$nope \\\\\\$nope"},
+      // Without a value an even run stays; an odd one gives one per pair and itself.
+      {"\\$nope|\\\\$nope|\\\\\\$nope|\\\\\\\\$nope|\\\\\\\\\\$nope",
+       "\\$nope|\\\\$nope|\\\\$nope|\\\\\\\\$nope|\\\\\\$nope"},
+      {"\\$!nope|\\\\$!nope|\\\\\\$!nope|\\\\\\\\\\${nope}", "\\$!nope|\\\\|\\\\$!nope|\\\\\\${nope}"},
       {"\\#if \\#end \\#foo \\\\#if(true)x#end", "#if #end \\#foo \\x"},
+      // Before #stop and #set each backslash of an even run stays.
+      {"a \\#stop b \\\\\\#stop c \\\\#stop d", "a #stop b \\#stop c \\\\"},
+      {"\\\\#set($x = 1)$x \\\\\\#set($x = 2)$x \\\\#set $x", "\\\\1 \\#set(1 = 2)1 \\\\#set 1"},
       {"C:\\dir\\file \\ end", "C:\\dir\\file \\ end"},
-      // The braced form of a directive is not escaped: all of it stays.
+      // Braces after "#" make no directive, so the backslash escapes nothing.
       {"\\#{if} \\#{end}x", "\\#{if} \\#{end}x"},
   });
+}
+
+TEST(References, BangBeforeNoNameIsDropped) {
+  expectAll({
+      {"5$! only $!. $!$ $!# $!]", "5$ only $. $$ $# $]"},
+      {"$!!name $!!!name $!1 $!name! $!{name}!", "$!name $!!name $1 Joe! Joe!"},
+      // Before "{" it stays, as does a backslash before the "$".
+      {"$!{ } \\$!. \\\\$!.", "$!{ } \\$. \\\\$."},
+      {"#set($s = \"<$!>\")$s", "<$>"},
+  });
+}
+
+TEST(Comments, BlockCommentsNestLineCommentsNeedTheirLineEnd) {
+  expectAll({
+      {"a#* one #* two *# three *#b", "ab"},
+      {"c#*#d*#e f#**#g#***#h", "ce fgh"},
+      // "##" inside is read as one piece: its second "#" opens nothing.
+      {"#* ##*# x", " x"},
+      {"a ##\nb ## c\r\nd ## e\rf", "a b d f"},
+  });
+  for (const char* text : {"a ## end", "##", "x\n## last", "#* a #* b *#", "#set($s = \"p ## q\")"}) {
+    EXPECT_THROW(vtltest::evaluate(text), vtl::ParseErrorException) << text;
+  }
+}
+
+// What looks like a directive but is not written as one stays text.
+TEST(Directives, OnlyTheirOwnSpellingIsADirective) {
+  expectAll({
+      {"#if(true)A#{else}B#end|#{if}(true)C#{end}|#{set}($q = 1)$q|#{foreach}($i in [1])$i#{end}|#{macro}(m)",
+       "A#{else}B|#{if}(true)C#{end}|#{set}($q = 1)$q|#{foreach}($i in [1])$i#{end}|#{macro}(m)"},
+      // #set needs its "(" after nothing but spaces; other directives take tabs too.
+      {"Total: #set $x = 5 done\n#set\n$x|a #set", "Total: #set $x = 5 done\n#set\n$x|a #set"},
+      {"#set\t($x = 1)$x| #set \t($x = 2)|#set  ($x = 3)$x|#if\t(true)A#end|#foreach\t($i in [1])$i#end",
+       "#set\t($x = 1)$x| #set \t($x = 2)|3|A|1"},
+  });
+  for (const char* text : {"#if(true)A#{end}", "#if(true)A#{elseif}(true)B#{end}", "#{if}(true)A#end"}) {
+    EXPECT_THROW(vtltest::evaluate(text), vtl::ParseErrorException) << text;
+  }
 }
 
 TEST(Whitespace, DirectivesEatTheirLineEnd) {
@@ -78,15 +122,14 @@ TEST(Whitespace, DirectivesEatTheirLineEnd) {
       {"#foreach($i in [1..2])$i#end \r\nz", "12z"},
       {"a ## comment\nb", "a b"},
       {"a #* x\ny *# b #** doc *#c", "a  b c"},
-      {"#{if}(true)yes#{else}no#{end}", "yes"},
       {"#macro(m)x#end\n#m()\ny", "xy"},
   });
 }
 
 TEST(Directives, IfForeachSetAndMacros) {
   expectAll({
-      {"#if($n < 3)a#elseif($n < 6)b#elseif(true)c#{else}d#end", "b"},
-      {"#if($nope)a#elseif($f)b#{else}c#end", "c"},
+      {"#if($n < 3)a#elseif($n < 6)b#elseif(true)c#else\nd#end", "b"},
+      {"#if($nope)a#elseif($f)b#else\nc#end", "c"},
       {"#foreach($i in $items)$velocityCount$i#end", "1a2b3c"},
       {"#foreach($i in [3..1])$i#end #foreach($i in [-1..1])$i#end", "321 -101"},
       {"#foreach($i in $name)x#end#foreach($i in $nope)x#end.", "."},
@@ -133,12 +176,12 @@ TEST(Expressions, IntegersTruthAndEquality) {
       {"#set($x = 1)#set($x = 5 / 0)$x #set($x = 5 % 0)$x", "11"},
       {"#set($x = 1)#set($x = 'a' + 1)$x", "1"},
       {"#set($x = 2 + 3 * 4)$x|#set($x = (2 + 3) * 4)$x|#set($x = 10 - 2 - 3)$x", "14|20|5"},
-      {"#if($n == '5')A#{else}B#end", "B"},
-      {"#if($nope == $nope)A#{else}B#end #if($nope != 1)C#end", "B "},
+      {"#if($n == '5')A#else\nB#end", "B"},
+      {"#if($nope == $nope)A#else\nB#end #if($nope != 1)C#end", "B "},
       // Values of different classes are neither equal nor unequal.
-      {"#if($n != '5')A#{else}B#end #if($n != 5)C#{else}D#end #if($n != 6)E#end", "B D E"},
+      {"#if($n != '5')A#else\nB#end #if($n != 5)C#else\nD#end #if($n != 6)E#end", "B D E"},
       {"#if($items != ['a'])A#end #if($t != 1)B#end #if($name != 'Jo')C#end", "A  C"},
-      {"#if($name < 5)A#{else}B#end", "B"},
+      {"#if($name < 5)A#else\nB#end", "B"},
       {"#if(!$nope && !$f)A#end #if($f || $t)B#end #if($f || $nope)C#end", "A B "},
       {"#if($empty)A#end", "A"},
       // Only references, truth values and operators have a truth: what is
@@ -149,6 +192,21 @@ TEST(Expressions, IntegersTruthAndEquality) {
       {"#if($items == ['a', 'b', 'c'])A#end", "A"},
       {"#if($n >= 5 && $n <= 5 && !($n > 5) && !($n < 5))A#end", "A"},
   });
+}
+
+// A text literal holds no line end. In double quotes a backslash takes only
+// n t b r f \\ ' " or an octal digit, all kept as written; in single quotes
+// it is a plain character.
+TEST(Expressions, TextLiteralsKeepWhatIsWritten) {
+  expectAll({
+      {"#set($a = \"a\\tb\\\"c\\'d\\\\e\\0f\")[$a]", "[a\\tb\\\"c\\'d\\\\e\\0f]"},
+      {"#set($b = 'x\\u0042\\$n\\')[$b] #set($c = 'it\"s')[$c]", "[x\\u0042\\$n\\] [it\"s]"},
+  });
+  for (const char* text : {"#set($m = 'a\nb')", "#set($m = \"a\rb\")", "#set($b = \"\\$n\")",
+                           "#set($b = \"x\\#y\")", "#set($b = \"\\u0041\")", "#set($b = \"\\x\")",
+                           "$name.concat(\"\\$\")", "#set($s = \"e #* f\")"}) {
+    EXPECT_THROW(vtltest::evaluate(text), vtl::ParseErrorException) << text;
+  }
 }
 
 TEST(Expressions, OperatorsBindByLevelInAnyOrder) {
@@ -305,6 +363,7 @@ TEST(ParseErrors, NameTemplateLineAndColumn) {
       {"#if(true)x", 1, 11},
       {"x #else", 1, 3},
       {"#foreach($i)x#end", 1, 12},
+      {"#foreach($i [1..2])x#end", 1, 13},
       {"${name", 1, 7},
       {"#set($x = )", 1, 11},
       {"#set($x = \"abc)", 1, 11},

@@ -55,7 +55,7 @@ TEST(XmlValues, DocumentModelOperationsAndPropertyForms) {
       {"#foreach($e in $doc.rootElement.elements())$e.qualifiedName,#end", "item,p:item,other,"},
       {"$doc.rootElement.element('other').asXML()", "<other/>"},
       {"#if($doc.rootElement.element('item') == $doc.rootElement.elements().get(0))same#end", "same"},
-      {"#if($doc.rootElement.parent)parent#{else}no parent#end", "no parent"},
+      {"#if($doc.rootElement.parent)parent#else\nno parent#end", "no parent"},
       {"#set($r = $doc.rootElement)$r.nodeCount() $doc.nodeCount() $r.elementText('item')|"
        "$r.elementTextTrim('item')|$!r.elementText('missing')|$r.element('other').hasContent()",
        "3 1  one |one||false"},
