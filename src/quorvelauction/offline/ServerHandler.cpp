@@ -345,6 +345,7 @@ void Server::Handler::readHeaders() {
     if (name == "host") headers_.host = value;
     else if (name == "origin") headers_.origin = value;
     else if (name == "referer") headers_.referer = value;
+    else if (name == "sec-fetch-site") headers_.fetchSite = value;
   }
 }
 
@@ -379,13 +380,25 @@ bool sameOrigin(std::string_view address, int serverPort) {
   return loopbackAuthority(authority, port) && (port == 0 ? 80 : port) == serverPort;
 }
 
+// Sec-Fetch-Site values of a request of the page itself, or of the user
+// (an address typed, a bookmark).
+bool sentByItself(std::string_view fetchSite) {
+  return Strings::equalsIgnoreCase(fetchSite, "same-origin") || Strings::equalsIgnoreCase(fetchSite, "none");
+}
+
 }  // namespace
 
 bool Server::Handler::fromThisSite() const {
   int port;
   if (headers_.host && !loopbackAuthority(*headers_.host, port)) return false;
+  const bool named = headers_.origin || headers_.referer;
+  // A browser marks what a page of another site sends, even a picture that
+  // carries no Referer; another port of this host is "same-site". Only a
+  // page of this server (the front end loaded from "localhost" calling
+  // "127.0.0.1", say) may send it then, and Origin or Referer must say so.
+  if (headers_.fetchSite && !sentByItself(*headers_.fetchSite) && !named) return false;
   // The own port costs a system call: asked for only when a header names a site.
-  if (!headers_.origin && !headers_.referer) return true;
+  if (!named) return true;
   const int own = socket->getLocalPort();
   if (headers_.origin && !sameOrigin(*headers_.origin, own)) return false;
   if (headers_.referer && !sameOrigin(*headers_.referer, own)) return false;

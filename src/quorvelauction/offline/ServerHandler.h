@@ -146,8 +146,10 @@ class Server::Handler {
   // Reads the header lines up to the empty line and keeps those the
   // server looks at.
   void readHeaders();
-  // False when Host, Origin or Referer name a site other than this server:
-  // a foreign page in the user's browser must not reach the commands.
+  // False when Host, Origin or Referer name a site other than this server,
+  // or when the browser marks the request as sent by another site
+  // (Sec-Fetch-Site) and neither Origin nor Referer names this server: a
+  // foreign page in the user's browser must not reach the commands.
   bool fromThisSite() const;
   // Whether file, links followed, lies in folder; a NUL would cut the name
   // short at the system call and is refused as well.
@@ -182,7 +184,7 @@ class Server::Handler {
   bool closeAfterReply_ = false;
   // The headers of the request being served.
   struct RequestHeaders {
-    std::optional<std::string> contentLength, host, origin, referer;
+    std::optional<std::string> contentLength, host, origin, referer, fetchSite;
   };
   RequestHeaders headers_;
 };
