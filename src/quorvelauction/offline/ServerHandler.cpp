@@ -22,8 +22,9 @@ namespace quorvelauction::offline {
 using platform::Strings;
 using platform::System;
 
-// A request line, header line or body beyond the bounds: refused with a 500
-// and the connection closed, before anything of that size is allocated.
+// A request line, header line, header block or body beyond the bounds, or a
+// body that would take the bodies held at once beyond theirs: refused with a
+// 500 and the connection closed, before anything of that size is allocated.
 class Server::Handler::TooLarge : public platform::IOException {
  public:
   explicit TooLarge(const std::string& message) : platform::IOException(message) {}
@@ -331,11 +332,21 @@ void Server::Handler::run() {
   socket->close();
 }
 
+ByteBudget& Server::Handler::bodyBudget() {
+  static ByteBudget budget(MAX_BODIES);
+  return budget;
+}
+
 void Server::Handler::readHeaders() {
   headers_ = RequestHeaders();
+  int64_t block = 0;
   for (;;) {
     const std::string line = readLine(*inputStream);
     if (line.empty()) return;
+    // Many short lines cost as much time as one long one: the whole block
+    // is bounded as a line is.
+    block += static_cast<int64_t>(line.size()) + 2;
+    if (block > MAX_HEADERS) throw TooLarge("request header block too long");
     const std::string lower = Strings::toLowerCase(line);
     if (Strings::startsWith(lower, "content-length")) headers_.contentLength = line;
     size_t colon = line.find(':');
@@ -619,6 +630,9 @@ void Server::Handler::post(const std::string& target, platform::OutputStream& ou
       closeAfterReply_ = false;
     }
     if (length > MAX_BODY) throw TooLarge("request body too large");
+    // Held until the request is answered, whichever way it ends.
+    std::optional<ByteBudget::Reservation> held = bodyBudget().reserve(length);
+    if (!held) throw TooLarge("request bodies held at once beyond their bound");
     const std::string body = readBody(*inputStream, static_cast<int>(length));
     const std::string text = platform::Charset::utf8().decode(body);
     if (target == "/app/call") {

@@ -14,6 +14,7 @@
 #include "platform/OutputStream.h"
 #include "platform/Properties.h"
 #include "platform/Socket.h"
+#include "quorvelauction/offline/ByteBudget.h"
 #include "quorvelauction/offline/NumberReservation.h"
 #include "quorvelauction/offline/Server.h"
 
@@ -32,8 +33,15 @@ class Server::Handler {
 
   // Longest request or header line accepted, in bytes.
   static constexpr int MAX_LINE = 1 << 20;
+  // Longest header block accepted: the bytes of its lines and their line ends.
+  static constexpr int64_t MAX_HEADERS = 1 << 20;
   // Largest POST body accepted, in bytes.
   static constexpr int64_t MAX_BODY = 64LL << 20;
+  // Bytes of POST bodies that all connections together hold at once.
+  static constexpr int64_t MAX_BODIES = 256LL << 20;
+  // The budget, of MAX_BODIES bytes, that every body is reserved from while
+  // its request is served; tests lower its total.
+  static ByteBudget& bodyBudget();
 
   Handler(Server& server, std::shared_ptr<platform::Socket> socket);
   ~Handler();
