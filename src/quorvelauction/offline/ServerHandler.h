@@ -33,7 +33,8 @@ class Server::Handler {
 
   // Longest request or header line accepted, in bytes.
   static constexpr int MAX_LINE = 1 << 20;
-  // Longest header block accepted: the bytes of its lines and their line ends.
+  // Longest header block accepted: its lines, counted as MAX_LINE counts
+  // them, and their line ends.
   static constexpr int64_t MAX_HEADERS = 1 << 20;
   // Largest POST body accepted, in bytes.
   static constexpr int64_t MAX_BODY = 64LL << 20;
