@@ -633,8 +633,9 @@ void Server::Handler::post(const std::string& target, platform::OutputStream& ou
     // Held until the request is answered, whichever way it ends.
     std::optional<ByteBudget::Reservation> held = bodyBudget().reserve(length);
     if (!held) throw TooLarge("request bodies held at once beyond their bound");
-    const std::string body = readBody(*inputStream, static_cast<int>(length));
-    const std::string text = platform::Charset::utf8().decode(body);
+    // The raw bytes go once decoded: a body is held once, not twice, while
+    // its command runs.
+    const std::string text = platform::Charset::utf8().decode(readBody(*inputStream, static_cast<int>(length)));
     if (target == "/app/call") {
       platform::Properties props = parameters(text);
       call(props, out);
