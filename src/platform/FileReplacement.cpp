@@ -22,10 +22,10 @@ std::string folderOf(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// Length of the run of digits at the start of text.
-size_t digits(std::string_view text) {
+// Length of the run of digits at the end of text.
+size_t trailingDigits(std::string_view text) {
   size_t n = 0;
-  while (n < text.size() && text[n] >= '0' && text[n] <= '9') ++n;
+  while (n < text.size() && text[text.size() - 1 - n] >= '0' && text[text.size() - 1 - n] <= '9') ++n;
   return n;
 }
 
@@ -48,15 +48,25 @@ void FileReplacement::commit() {
   File(folderOf(path_)).sync();
 }
 
-bool FileReplacement::isNumberedWorkName(std::string_view name) {
-  if (!name.empty() && name[0] == '-') name.remove_prefix(1);
-  for (char separator : {'.', '-'}) {
-    size_t n = digits(name);
-    if (n == 0 || n == name.size() || name[n] != separator) return false;
-    name.remove_prefix(n + 1);
+std::optional<std::string_view> FileReplacement::targetOfWorkName(std::string_view name) {
+  constexpr std::string_view kSuffix = ".new";
+  if (name.size() <= kSuffix.size() || name.substr(name.size() - kSuffix.size()) != kSuffix) return std::nullopt;
+  name.remove_suffix(kSuffix.size());
+  // "<pid>-<n>", read from the end: the target's own name may hold anything.
+  for (char separator : {'-', '.'}) {
+    const size_t n = trailingDigits(name);
+    if (n == 0 || n == name.size() || name[name.size() - n - 1] != separator) return std::nullopt;
+    name.remove_suffix(n + 1);
   }
-  size_t n = digits(name);
-  return n > 0 && name.substr(n) == ".new";
+  if (name.empty()) return std::nullopt;
+  return name;
+}
+
+bool FileReplacement::isNumberedWorkName(std::string_view name) {
+  std::optional<std::string_view> target = targetOfWorkName(name);
+  if (!target) return false;
+  if (target->front() == '-') target->remove_prefix(1);
+  return !target->empty() && trailingDigits(*target) == target->size();
 }
 
 }  // namespace platform

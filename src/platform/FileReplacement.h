@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,8 +23,12 @@ class FileReplacement {
   // rename fails; the target is then unchanged.
   void commit();
 
-  // Whether name has the form of a work file of some "<digits>" target:
-  // "<digits>.<digits>-<digits>.new", an optional "-" before the first.
+  // The name of the file that a work file of this name replaces: the part
+  // before ".<digits>-<digits>.new", when name has that form and the part
+  // is not empty.
+  static std::optional<std::string_view> targetOfWorkName(std::string_view name);
+  // Whether name is a work file's name whose target is "<digits>", an
+  // optional "-" before them.
   static bool isNumberedWorkName(std::string_view name);
 
  private:

@@ -98,6 +98,23 @@ TEST_F(CatalogueCommandsTest, AFailedSaveLeavesThePreviousFileWhole) {
     EXPECT_NE(entry.path().extension(), ".new") << entry.path();
 }
 
+TEST_F(CatalogueCommandsTest, StartUpRemovesOnlyTheWorkFilesOfInterruptedSaves) {
+  std::filesystem::create_directories(userFile("sub"));
+  std::filesystem::create_directories(userFile("dir.1-2.new"));
+  const char* stale[] = {"notes.xml.123-7.new", "a.b.99999-123456.new", "5.1-0.new", "sub/x.txt.5-6.new"};
+  // Not of the form, a folder, and the record folder, whose own rule keeps
+  // any name that is not a record's.
+  const char* kept[] = {"notes.xml", "notes.xml.new", "notes.xml.123.new", "notes.xml.12-.new", ".1-2.new",
+                        "notes.xml.1-2.new.bak", "notes.1x-2.new", "sub/y.txt", "auction/x.123-7.new"};
+  for (const char* name : stale) inst.plain("htdocs/app/WEB-INF/user/" + std::string(name), "half");
+  for (const char* name : kept) inst.plain("htdocs/app/WEB-INF/user/" + std::string(name), "whole");
+  server = std::make_unique<ServerProcess>(inst.folder());
+  ASSERT_TRUE(server->running());
+  for (const char* name : stale) EXPECT_FALSE(platform::File(userFile(name)).exists()) << name;
+  for (const char* name : kept) EXPECT_TRUE(platform::File(userFile(name)).exists()) << name;
+  EXPECT_TRUE(platform::File(userFile("dir.1-2.new")).isDirectory());
+}
+
 TEST_F(CatalogueCommandsTest, NamesLeavingTheUserFilesAreRefused) {
   testsupport::TempDir outside;
   std::filesystem::create_directories(inst.app() + "WEB-INF/user2");

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "quorvelauction/offline/Server.h"
+#include "quorvelauction/offline/ServerHandler.h"
 #include "quorvelauction/offline/ServiceTimeouts.h"
 #include "support/TempDir.h"
 
@@ -168,13 +169,17 @@ std::vector<std::string> serverEnvironment() {
   std::vector<std::string> out;
   for (char** entry = environ; *entry; ++entry) {
     std::string_view text(*entry);
-    if (text.rfind("QA_SERVER_SESSION_ID=", 0) == 0 || text.rfind("QA_SERVICE_TIMEOUTS=", 0) == 0) continue;
+    if (text.rfind("QA_SERVER_SESSION_ID=", 0) == 0 || text.rfind("QA_SERVICE_TIMEOUTS=", 0) == 0 ||
+        text.rfind("QA_BODY_BUDGET=", 0) == 0)
+      continue;
     out.emplace_back(text);
   }
   out.push_back("QA_SERVER_SESSION_ID=" + quorvelauction::offline::Server::serverSessionId.get());
   out.push_back("QA_SERVICE_TIMEOUTS=" + std::to_string(ServiceTimeouts::probe().count()) + "," +
                 std::to_string(ServiceTimeouts::connect().count()) + "," +
                 std::to_string(ServiceTimeouts::read().count()));
+  out.push_back("QA_BODY_BUDGET=" +
+                std::to_string(quorvelauction::offline::Server::Handler::bodyBudget().total()));
   return out;
 }
 

@@ -60,7 +60,8 @@ class Connection {
 Reply get(int port, const std::string& target);
 
 // The server in a process of its own (tests/fakes/local_server.cpp), started
-// in a folder with the session id and service time-outs this process set. Killed when the object goes unless it ended before.
+// in a folder with the session id, service time-outs and body budget this
+// process set. Killed when the object goes unless it ended before.
 class ServerProcess {
  public:
   // port 0 picks a free one.

@@ -338,6 +338,17 @@ TEST_F(ServerLoopbackTest, RequestsFromOtherSitesAreRefused) {
       {"Origin: http://" + own + ".evil.example", "403 Forbidden"},
       {"Referer: http://evil.example/" + own, "403 Forbidden"},
       {"Referer: http://localhost@evil.example/", "403 Forbidden"},
+      // What the browser says of the sender: another site, or another port
+      // of this host, is refused unless Origin or Referer names this server.
+      {"Sec-Fetch-Site: same-origin", "200 Ok"},
+      {"Sec-Fetch-Site: none", "200 Ok"},
+      {"Sec-Fetch-Site: cross-site", "403 Forbidden"},
+      {"Sec-Fetch-Site: same-site", "403 Forbidden"},
+      {"Sec-Fetch-Site: ", "403 Forbidden"},
+      {"Sec-Fetch-Site: cross-site\r\nOrigin: http://" + own, "200 Ok"},
+      {"Sec-Fetch-Site: cross-site\r\nReferer: http://127.0.0.1:" + std::to_string(port()) + "/", "200 Ok"},
+      {"Sec-Fetch-Site: same-site\r\nOrigin: http://localhost:1", "403 Forbidden"},
+      {"Sec-Fetch-Site: same-site\r\nReferer: http://localhost:1/", "403 Forbidden"},
   };
   for (const auto& [headers, status] : cases) {
     Connection c(port());
@@ -353,10 +364,25 @@ TEST_F(ServerLoopbackTest, RequestsFromOtherSitesAreRefused) {
   EXPECT_EQ(blankDate(save.readReply().head), statusOnly("403 Forbidden"));
   EXPECT_TRUE(save.closedByPeer());
   EXPECT_FALSE(platform::File(inst.app() + "WEB-INF/user/forged.txt").exists());
-  Connection exit(port());
-  exit.send("GET /app/exit_program HTTP/1.1\r\nHost: evil.example\r\n\r\n");
-  EXPECT_EQ(exit.readReply().status, "403 Forbidden");
+  // A picture of a foreign page that sends no Referer.
+  const std::string picture = "Host: 127.0.0.1:" + std::to_string(port()) + "\r\nSec-Fetch-Site: cross-site\r\n";
+  Connection getSave(port());
+  getSave.send("GET /app/call?func=saveUserFile&a0=s&a1=forged.txt&a2=x HTTP/1.1\r\n" + picture + "\r\n");
+  EXPECT_EQ(getSave.readReply().status, "403 Forbidden");
+  EXPECT_FALSE(platform::File(inst.app() + "WEB-INF/user/forged.txt").exists());
+  for (const std::string& headers : {std::string("Host: evil.example\r\n"), picture}) {
+    Connection exit(port());
+    exit.send("GET /app/exit_program HTTP/1.1\r\n" + headers + "\r\n");
+    EXPECT_EQ(exit.readReply().status, "403 Forbidden") << headers;
+  }
   EXPECT_EQ(get(port(), "/index.html").status, "200 Ok");
+}
+
+std::string repeated(const std::string& piece, size_t times) {
+  std::string out;
+  out.reserve(piece.size() * times);
+  for (size_t i = 0; i < times; ++i) out += piece;
+  return out;
 }
 
 TEST_F(ServerLoopbackTest, OverlongLinesAndBodiesAreRefused) {
@@ -365,6 +391,8 @@ TEST_F(ServerLoopbackTest, OverlongLinesAndBodiesAreRefused) {
       "GET /" + longLine + " HTTP/1.1\r\n\r\n",
       "GET /index.html HTTP/1.1\r\nX-Long: " + longLine + "\r\n\r\n",
       "POST /app/call HTTP/1.1\r\nContent-Length: 2000000000\r\n\r\n",
+      // Short header lines whose block is longer than a line may be.
+      "GET /index.html HTTP/1.1\r\n" + repeated("X-A: b\r\n", 140000) + "\r\n",
   };
   for (const std::string& request : requests) {
     Connection c(port());

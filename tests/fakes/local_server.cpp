@@ -3,6 +3,7 @@
 // set in its own copy of the server's state before the start:
 //   QA_SERVER_SESSION_ID   the online session id, as after a login
 //   QA_SERVICE_TIMEOUTS    "probe,connect,read" in milliseconds
+//   QA_BODY_BUDGET         bytes of request bodies held at once
 
 #include <chrono>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "quorvelauction/offline/Server.h"
+#include "quorvelauction/offline/ServerHandler.h"
 #include "quorvelauction/offline/ServiceTimeouts.h"
 
 namespace {
@@ -34,6 +36,7 @@ int main(int argc, char** argv) {
   if (argc < 2) return 2;
   if (const char* session = std::getenv("QA_SERVER_SESSION_ID")) Server::serverSessionId.set(session);
   if (const char* timeouts = std::getenv("QA_SERVICE_TIMEOUTS")) takeTimeouts(timeouts);
+  if (const char* budget = std::getenv("QA_BODY_BUDGET")) Server::Handler::bodyBudget().setTotal(std::atoll(budget));
   std::vector<std::string> args(argv + 2, argv + argc);
   Server::main(args, std::atoi(argv[1]));
   return 0;

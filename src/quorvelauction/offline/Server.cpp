@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <thread>
 #include <unordered_set>
 
@@ -9,6 +10,7 @@
 #include "platform/Exceptions.h"
 #include "platform/FileInputStream.h"
 #include "platform/FileOutputStream.h"
+#include "platform/FileReplacement.h"
 #include "platform/InputStreamReader.h"
 #include "platform/Properties.h"
 #include "platform/SSLContext.h"
@@ -103,6 +105,7 @@ void Server::build(const std::optional<std::string>& passedPath) {
   prepareUserFolders();
   common::GlobalConfig::load(appPath_, userPath);
   OfflineAuction::removeWorkFiles();
+  removeUserFileWorkFiles();
   host.set(common::GlobalConfig::getProperty("server.host"));
   System::out().println("server: " + orNull(host.get()));
   imageHelper_ = std::make_unique<OfflineImageHelper>();
@@ -179,6 +182,24 @@ void Server::prepareUserFolders() {
   File collector(userPath + "WEB-INF/user/collector.xml");
   if (!collector.exists()) {
     common::XMLUtils::copyLocal(appPath_ + "WEB-INF/user/collector.xml", collector.getAbsolutePath());
+  }
+}
+
+void Server::removeUserFileWorkFiles() {
+  namespace fs = std::filesystem;
+  const fs::path folder = userPath + "WEB-INF/user";
+  const fs::path records = folder / "auction";  // cleaned by its own, narrower rule
+  std::error_code error;
+  for (fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, error), end;
+       !error && it != end; it.increment(error)) {
+    if (it->path() == records) {
+      it.disable_recursion_pending();
+      continue;
+    }
+    std::error_code ignored;
+    if (it->symlink_status(ignored).type() != fs::file_type::regular) continue;
+    if (!platform::FileReplacement::targetOfWorkName(it->path().filename().string())) continue;
+    fs::remove(it->path(), ignored);
   }
 }
 

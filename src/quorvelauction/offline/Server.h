@@ -151,6 +151,9 @@ class Server {
   void chooseUserFolder(const std::optional<std::string>& passedPath);
   void readProgramName();
   void prepareUserFolders();
+  // Removes the work files that interrupted saves of user files left below
+  // "WEB-INF/user/", by their name's form; the record folder has its own.
+  static void removeUserFileWorkFiles();
   [[noreturn]] void acceptLoop();
 
   std::unique_ptr<platform::ServerSocket> serverSocket_;

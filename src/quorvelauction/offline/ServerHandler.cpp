@@ -22,8 +22,9 @@ namespace quorvelauction::offline {
 using platform::Strings;
 using platform::System;
 
-// A request line, header line or body beyond the bounds: refused with a 500
-// and the connection closed, before anything of that size is allocated.
+// A request line, header line, header block or body beyond the bounds, or a
+// body that would take the bodies held at once beyond theirs: refused with a
+// 500 and the connection closed, before anything of that size is allocated.
 class Server::Handler::TooLarge : public platform::IOException {
  public:
   explicit TooLarge(const std::string& message) : platform::IOException(message) {}
@@ -331,11 +332,21 @@ void Server::Handler::run() {
   socket->close();
 }
 
+ByteBudget& Server::Handler::bodyBudget() {
+  static ByteBudget budget(MAX_BODIES);
+  return budget;
+}
+
 void Server::Handler::readHeaders() {
   headers_ = RequestHeaders();
+  int64_t block = 0;
   for (;;) {
     const std::string line = readLine(*inputStream);
     if (line.empty()) return;
+    // Many short lines cost as much time as one long one: the whole block
+    // is bounded as a line is.
+    block += static_cast<int64_t>(line.size()) + 2;
+    if (block > MAX_HEADERS) throw TooLarge("request header block too long");
     const std::string lower = Strings::toLowerCase(line);
     if (Strings::startsWith(lower, "content-length")) headers_.contentLength = line;
     size_t colon = line.find(':');
@@ -345,6 +356,7 @@ void Server::Handler::readHeaders() {
     if (name == "host") headers_.host = value;
     else if (name == "origin") headers_.origin = value;
     else if (name == "referer") headers_.referer = value;
+    else if (name == "sec-fetch-site") headers_.fetchSite = value;
   }
 }
 
@@ -379,13 +391,25 @@ bool sameOrigin(std::string_view address, int serverPort) {
   return loopbackAuthority(authority, port) && (port == 0 ? 80 : port) == serverPort;
 }
 
+// Sec-Fetch-Site values of a request of the page itself, or of the user
+// (an address typed, a bookmark).
+bool sentByItself(std::string_view fetchSite) {
+  return Strings::equalsIgnoreCase(fetchSite, "same-origin") || Strings::equalsIgnoreCase(fetchSite, "none");
+}
+
 }  // namespace
 
 bool Server::Handler::fromThisSite() const {
   int port;
   if (headers_.host && !loopbackAuthority(*headers_.host, port)) return false;
+  const bool named = headers_.origin || headers_.referer;
+  // A browser marks what a page of another site sends, even a picture that
+  // carries no Referer; another port of this host is "same-site". Only a
+  // page of this server (the front end loaded from "localhost" calling
+  // "127.0.0.1", say) may send it then, and Origin or Referer must say so.
+  if (headers_.fetchSite && !sentByItself(*headers_.fetchSite) && !named) return false;
   // The own port costs a system call: asked for only when a header names a site.
-  if (!headers_.origin && !headers_.referer) return true;
+  if (!named) return true;
   const int own = socket->getLocalPort();
   if (headers_.origin && !sameOrigin(*headers_.origin, own)) return false;
   if (headers_.referer && !sameOrigin(*headers_.referer, own)) return false;
@@ -606,8 +630,12 @@ void Server::Handler::post(const std::string& target, platform::OutputStream& ou
       closeAfterReply_ = false;
     }
     if (length > MAX_BODY) throw TooLarge("request body too large");
-    const std::string body = readBody(*inputStream, static_cast<int>(length));
-    const std::string text = platform::Charset::utf8().decode(body);
+    // Held until the request is answered, whichever way it ends.
+    std::optional<ByteBudget::Reservation> held = bodyBudget().reserve(length);
+    if (!held) throw TooLarge("request bodies held at once beyond their bound");
+    // The raw bytes go once decoded: a body is held once, not twice, while
+    // its command runs.
+    const std::string text = platform::Charset::utf8().decode(readBody(*inputStream, static_cast<int>(length)));
     if (target == "/app/call") {
       platform::Properties props = parameters(text);
       call(props, out);

@@ -15,6 +15,7 @@
 #include "platform/OutputStream.h"
 #include "platform/Properties.h"
 #include "platform/Socket.h"
+#include "quorvelauction/offline/ByteBudget.h"
 #include "quorvelauction/offline/NumberReservation.h"
 #include "quorvelauction/offline/Server.h"
 
@@ -33,8 +34,16 @@ class Server::Handler {
 
   // Longest request or header line accepted, in bytes.
   static constexpr int MAX_LINE = 1 << 20;
+  // Longest header block accepted: its lines, counted as MAX_LINE counts
+  // them, and their line ends.
+  static constexpr int64_t MAX_HEADERS = 1 << 20;
   // Largest POST body accepted, in bytes.
   static constexpr int64_t MAX_BODY = 64LL << 20;
+  // Bytes of POST bodies that all connections together hold at once.
+  static constexpr int64_t MAX_BODIES = 256LL << 20;
+  // The budget, of MAX_BODIES bytes, that every body is reserved from while
+  // its request is served; tests lower its total.
+  static ByteBudget& bodyBudget();
 
   Handler(Server& server, std::shared_ptr<platform::Socket> socket);
   ~Handler();
@@ -153,8 +162,10 @@ class Server::Handler {
   // Reads the header lines up to the empty line and keeps those the
   // server looks at.
   void readHeaders();
-  // False when Host, Origin or Referer name a site other than this server:
-  // a foreign page in the user's browser must not reach the commands.
+  // False when Host, Origin or Referer name a site other than this server,
+  // or when the browser marks the request as sent by another site
+  // (Sec-Fetch-Site) and neither Origin nor Referer names this server: a
+  // foreign page in the user's browser must not reach the commands.
   bool fromThisSite() const;
   // Whether file, links followed, lies in folder; a NUL would cut the name
   // short at the system call and is refused as well.
@@ -189,7 +200,7 @@ class Server::Handler {
   bool closeAfterReply_ = false;
   // The headers of the request being served.
   struct RequestHeaders {
-    std::optional<std::string> contentLength, host, origin, referer;
+    std::optional<std::string> contentLength, host, origin, referer, fetchSite;
   };
   RequestHeaders headers_;
 };
