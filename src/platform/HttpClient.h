@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/InputStream.h"
 #include "platform/SpoolBuffer.h"
 
 namespace platform {
@@ -21,11 +22,19 @@ class HttpClient {
     int64_t maxReplyBytes = int64_t{2} << 30;
   };
 
-  // Posts body to url and collects the reply body into reply. Fails with an
-  // IOException on a connection failure, a time-out, a reply larger than
-  // the bound or an error status.
-  static void post(const std::string& url, const std::string& contentType, const SpoolBuffer& body,
-                   SpoolBuffer& reply, const Limits& limits);
+  // libcurl's process-wide set-up, made once; every user of libcurl calls it
+  // before making a handle, since libcurl's own lazy set-up is not safe
+  // between threads.
+  static void initLibrary();
+
+  // Posts body to url and returns the reply body as a stream that yields
+  // its bytes as they arrive, so a reader sees a long reply progress. Fails
+  // with an IOException on a connection failure, a time-out or an error
+  // status met before the first reply byte; the stream's reads fail the
+  // same way later on, and on a reply larger than the bound. body must
+  // outlive the stream.
+  static InputStreamPtr post(const std::string& url, const std::string& contentType,
+                             const SpoolBuffer& body, const Limits& limits);
 };
 
 }  // namespace platform

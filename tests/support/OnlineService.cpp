@@ -405,7 +405,12 @@ void OnlineService::serveHttp(int client) {
     reply.status = 404;
     reply.contentType = "text/plain";
   }
-  reader.writeAll(formedReply(reply));
+  const std::string bytes = formedReply(reply);
+  const size_t piece = reply.pieceBytes == 0 ? bytes.size() : reply.pieceBytes;
+  for (size_t at = 0; at < bytes.size(); at += piece) {
+    if (at > 0 && reply.betweenPieces) reply.betweenPieces();
+    reader.writeAll(bytes.substr(at, piece));
+  }
 }
 
 void OnlineService::serveSoap(int client) {

@@ -35,6 +35,11 @@ class OnlineService {
     std::string contentType = "application/octet-stream";
     std::string body;
     std::optional<std::string> raw;  // when set: written as is instead of a formed reply, then close
+    // When not 0: the reply goes out in pieces of this many bytes, and betweenPieces (when set)
+    // runs after each piece but the last, holding back the rest, e.g. while a test watches the
+    // client take in what came so far.
+    size_t pieceBytes = 0;
+    std::function<void()> betweenPieces = nullptr;
   };
   using HttpHandler = std::function<HttpReply(const HttpRequest&)>;
 

@@ -3,12 +3,15 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cmath>
-#include <cstdlib>
+#include <string_view>
+#include <system_error>
 
 #include "platform/Charset.h"
 #include "platform/Exceptions.h"
+#include "platform/HttpClient.h"
 #include "platform/Strings.h"
 #include "quorvelauction/common/GlobalConfig.h"
 #include "quorvelauction/common/ServiceSingeltons.h"
@@ -22,17 +25,45 @@ constexpr double kDegreesPerRadian = 57.29577951308232;
 // The longest silence while the reply is read.
 constexpr std::chrono::seconds kReadTimeout{60};
 
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Sign, digits with an optional point, an optional exponent: a decimal
+// number, not a name such as "NaN" or "Infinity", nor a hexadecimal form.
+bool isDecimal(std::string_view text) {
+  size_t at = 0, digits = 0;
+  auto skipDigits = [&] {
+    size_t from = at;
+    while (at < text.size() && isDigit(text[at])) ++at;
+    return at - from;
+  };
+  if (at < text.size() && (text[at] == '+' || text[at] == '-')) ++at;
+  digits += skipDigits();
+  if (at < text.size() && text[at] == '.') {
+    ++at;
+    digits += skipDigits();
+  }
+  if (digits == 0) return false;
+  if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
+    ++at;
+    if (at < text.size() && (text[at] == '+' || text[at] == '-')) ++at;
+    if (skipDigits() == 0) return false;
+  }
+  return at == text.size();
+}
+
 double parseDouble(const std::string& field) {
   size_t start = 0, end = field.size();
   while (start < end && static_cast<unsigned char>(field[start]) <= ' ') ++start;
   while (end > start && static_cast<unsigned char>(field[end - 1]) <= ' ') --end;
-  const std::string number = field.substr(start, end - start);
-  char* stop = nullptr;
-  double value = number.empty() ? 0 : std::strtod(number.c_str(), &stop);
-  if (number.empty() || stop != number.c_str() + number.size()) {
-    throw platform::NumberFormatException("For input string: \"" + field + "\"");
+  std::string_view number = std::string_view(field).substr(start, end - start);
+  double value = 0;
+  if (isDecimal(number)) {
+    if (number.front() == '+') number.remove_prefix(1);
+    // Independent of the C locale's decimal point; a value beyond the range is no coordinate.
+    auto [stop, error] = std::from_chars(number.data(), number.data() + number.size(), value);
+    if (error == std::errc() && stop == number.data() + number.size()) return value;
   }
-  return value;
+  throw platform::NumberFormatException("For input string: \"" + field + "\"");
 }
 
 size_t collect(char* data, size_t size, size_t count, void* target) {
@@ -43,6 +74,7 @@ size_t collect(char* data, size_t size, size_t count, void* target) {
 }
 
 std::string fetch(const std::string& url) {
+  platform::HttpClient::initLibrary();
   CURL* curl = curl_easy_init();
   if (!curl) throw platform::IOException("cannot start a geocoding request");
   std::string body;

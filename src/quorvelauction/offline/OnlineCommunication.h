@@ -22,7 +22,7 @@ class OnlineCommunication {
  public:
   OnlineCommunication() = delete;
 
-  // Bodies above this size are spooled to a temporary file, not memory.
+  // Request bodies above this size are spooled to a temporary file, not memory.
   static constexpr int64_t kSpoolThreshold = int64_t{16} << 20;
 
   // The uploads answer the service's text unchanged.

@@ -11,13 +11,12 @@ const char kContentType[] = "application/x-java-serialized-object";
 OnlineCommunication::Exchange::Exchange(const std::string& host)
     : url_("http://" + host + "/app/communication"),
       body_(kSpoolThreshold),
-      out_(body_),
-      replyBytes_(kSpoolThreshold) {}
+      out_(body_) {}
 
 platform::ObjectInputStream& OnlineCommunication::Exchange::reply(bool compressed) {
   out_.flush();
-  platform::HttpClient::post(url_, kContentType, body_, replyBytes_, limits());
-  replySource_ = replyBytes_.reader();
+  // Read as it arrives: the downloads count their bytes while the reply runs.
+  replySource_ = platform::HttpClient::post(url_, kContentType, body_, limits());
   platform::InputStream* source = replySource_.get();
   if (compressed) {
     inflater_ = std::make_unique<platform::InflaterInputStream>(*source, 512);

@@ -13,7 +13,8 @@
 namespace quorvelauction::offline {
 
 // One request to the transfer servlet: the body is gathered until the reply
-// is asked for, then goes out whole with its length.
+// is asked for, then goes out whole with its length; the reply is read as
+// it arrives.
 class OnlineCommunication::Exchange {
  public:
   explicit Exchange(const std::string& host);
@@ -30,7 +31,6 @@ class OnlineCommunication::Exchange {
   std::string url_;
   platform::SpoolBuffer body_;
   platform::ObjectOutputStream out_;
-  platform::SpoolBuffer replyBytes_;
   platform::InputStreamPtr replySource_;
   std::unique_ptr<platform::InflaterInputStream> inflater_;
   std::unique_ptr<platform::ObjectInputStream> in_;

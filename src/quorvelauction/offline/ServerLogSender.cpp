@@ -1,8 +1,49 @@
 #include "quorvelauction/offline/ServerLogSender.h"
 
+#include <algorithm>
+#include <string_view>
+
+#include "platform/ObjectOutputStream.h"
+#include "platform/Strings.h"
 #include "quorvelauction/offline/OnlineCommunication.h"
 
 namespace quorvelauction::offline {
+
+namespace {
+
+constexpr size_t kMax = Server::LogSender::kMaxFieldBytes;
+
+// A character never takes fewer bytes in modified UTF-8 than in UTF-8, and
+// at most three times as many (a stray byte becomes U+FFFD).
+bool fits(const std::string& field) {
+  if (field.size() > kMax) return false;
+  return field.size() * 3 <= kMax || platform::ObjectOutputStream::modifiedUtf8(field).size() <= kMax;
+}
+
+// The longest head of text whose modified UTF-8 fits a field, never ending
+// inside a character or a surrogate pair.
+std::string headThatFits(const std::string& text) {
+  if (fits(text)) return text;
+  // No head longer than this many UTF-8 bytes can fit.
+  size_t cut = std::min(text.size(), kMax + 1);
+  for (int back = 0; back < 3 && cut > 0 && cut < text.size() &&
+                     (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80;
+       ++back) {
+    --cut;
+  }
+  std::u16string units = platform::Strings::toUtf16(std::string_view(text).substr(0, cut));
+  size_t bytes = 0, end = 0;
+  for (; end < units.size(); ++end) {
+    char16_t unit = units[end];
+    size_t size = unit >= 0x0001 && unit <= 0x007F ? 1 : unit <= 0x07FF ? 2 : 3;
+    if (bytes + size > kMax) break;
+    bytes += size;
+  }
+  if (end > 0 && units[end - 1] >= 0xD800 && units[end - 1] <= 0xDBFF) --end;
+  return platform::Strings::fromUtf16(std::u16string_view(units).substr(0, end));
+}
+
+}  // namespace
 
 Server::LogSender& Server::LogSender::instance() {
   // Never destroyed: its thread may still run while the process ends.
@@ -10,9 +51,17 @@ Server::LogSender& Server::LogSender::instance() {
   return *sender;
 }
 
+size_t Server::LogSender::bytesOf(const Record& record) {
+  return record.host.size() + record.sessionId.size() + record.type.size() + record.text.size();
+}
+
 bool Server::LogSender::post(Record record) {
+  if (!fits(record.sessionId) || !fits(record.type)) return false;
+  record.text = headThatFits(record.text);
+  const size_t bytes = bytesOf(record);
   std::lock_guard<std::mutex> guard(mutex_);
-  if (queue_.size() >= kCapacity) return false;
+  if (queue_.size() >= kCapacity || queuedBytes_ + bytes > kCapacityBytes) return false;
+  queuedBytes_ += bytes;
   queue_.push_back(std::move(record));
   if (!started_) {
     started_ = true;
@@ -33,6 +82,7 @@ void Server::LogSender::run() {
     changed_.wait(lock, [this] { return !queue_.empty(); });
     Record record = std::move(queue_.front());
     queue_.pop_front();
+    queuedBytes_ -= bytesOf(record);
     sending_ = true;
     lock.unlock();
     try {

@@ -71,6 +71,14 @@ TEST_F(GeoUtilsTest, RequestAndReplies) {
       {"", 200, std::nullopt},
       {"200,6,52.5,abc", 200, LatLng{{52.5, 0.0}}},  // what was read so far
       {"200,6,x,13", 200, LatLng{{0.0, 0.0}}},
+      {"200,6,+1e2,.5", 200, LatLng{{100.0, 0.5}}},   // decimal forms
+      {"200,6,-3.E-1,7.", 200, LatLng{{-0.3, 7.0}}},
+      {"200,6,nan,13", 200, LatLng{{0.0, 0.0}}},       // no names, no hexadecimal
+      {"200,6,52.5,Infinity", 200, LatLng{{52.5, 0.0}}},
+      {"200,6,0x10,13", 200, LatLng{{0.0, 0.0}}},
+      {"200,6,52.5,1e999", 200, LatLng{{52.5, 0.0}}},  // beyond the range
+      {"200,6,1e,13", 200, LatLng{{0.0, 0.0}}},
+      {"200,6,.,13", 200, LatLng{{0.0, 0.0}}},
       {"200,6,52.5,13.4", 500, std::nullopt},         // the service's error status
       {"200,6,52.5,13.4", 404, std::nullopt},
   };

@@ -10,6 +10,7 @@
 #include "platform/ByteArrayInputStream.h"
 #include "platform/ObjectOutputStream.h"
 #include "quorvelauction/offline/SessionFixture.h"
+#include "quorvelauction/offline/TransferWatch.h"
 #include "support/TempDir.h"
 
 namespace quorvelauction::offline {
@@ -72,6 +73,25 @@ TEST_F(CopyVideoTest, TwoFilesUnderTheNextNumber) {
   EXPECT_EQ(in.readUTF(), "downloadVideo");
   EXPECT_EQ(in.readUTF(), "S1");
   EXPECT_EQ(in.readUTF(), "dir7");
+}
+
+TEST_F(CopyVideoTest, CounterMovesWhileTheVideoArrives) {
+  const std::string video = incompressible(200000);
+  const std::string body = bodyOf({{{".flv", video}}});
+  user.write("images/41.jpg", "old");
+  Server::transferStatusSent = 0;
+  TransferWatch watch(server, 0, 200000);
+  service.setHttpHandler([&](const OnlineService::HttpRequest&) {
+    OnlineService::HttpReply answer;
+    answer.body = body;
+    answer.pieceBytes = body.size() / 20 + 1;
+    answer.betweenPieces = watch.hold();
+    return answer;
+  });
+  EXPECT_EQ(copy(), "42");
+  EXPECT_TRUE(watch.sawPartOfTheTransfer());
+  EXPECT_EQ(TempDir::read(user.file("images/42.flv")), video);
+  EXPECT_EQ(Server::transferStatusSent.load(), 200000);
 }
 
 TEST_F(CopyVideoTest, FailureRemovesWhatThisCopyWrote) {

@@ -319,6 +319,15 @@ TEST_F(OnlineCommunicationTest, DownloadVideoWritesReceivedNamesBelowTheFolder) 
   Servlet cut(answer(i32(1) + utf(".flv") + i32(10) + "abc"));
   EXPECT_THROW(OnlineCommunication::downloadVideo(folder, cut.host(), "S", "d", 9), platform::IOException);
   EXPECT_EQ(TempDir::read(folder + "9.flv"), "abc");
+  // So does a connection that drops inside a file: the bytes are written as they arrive.
+  const std::string partial = replyOf(i32(1) + utf(".flv") + i32(10) + "abcdef");
+  Servlet dropped([partial](const OnlineService::HttpRequest&) {
+    OnlineService::HttpReply reply;
+    reply.raw = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(partial.size() + 4) + "\r\n\r\n" + partial;
+    return reply;
+  });
+  EXPECT_THROW(OnlineCommunication::downloadVideo(folder, dropped.host(), "S", "d", 10), platform::IOException);
+  EXPECT_EQ(TempDir::read(folder + "10.flv"), "abcdef");
 
   for (std::string name : {std::string(""), std::string("/../x"), std::string("..swf"),
                            std::string("a\\b"), std::string("a\0b", 3)}) {

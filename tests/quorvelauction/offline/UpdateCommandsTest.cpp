@@ -9,6 +9,7 @@
 
 #include "platform/System.h"
 #include "quorvelauction/offline/SessionFixture.h"
+#include "quorvelauction/offline/TransferWatch.h"
 #include "quorvelauction/offline/UpdateServlet.h"
 #include "support/TempDir.h"
 
@@ -49,6 +50,20 @@ TEST_F(UpdateCommandsTest, UpdateRunsAfterLoginAndTheCountersShowIt) {
   EXPECT_EQ(call("offlineUpdate"), "ok");  // nothing left to do
   EXPECT_EQ(call("offlineGetTransferStatus"), "0:0");
   EXPECT_EQ(fileDownloads(), 1);
+}
+
+TEST_F(UpdateCommandsTest, CounterMovesWhileTheFilesArrive) {
+  const std::string big = incompressible(200000);
+  servlet.put("big.bin", big);
+  servlet.publish();
+  // The list comes first, whole; then the files, in pieces.
+  const int64_t list = platform::File(servlet.tree.file("filelist.txt")).length();
+  TransferWatch watch(server, list, list + 11 + 200000);
+  servlet.sendFilesInPieces(20, watch.hold());
+  EXPECT_EQ(call("offlineUpdate"), "ok");
+  EXPECT_TRUE(watch.sawPartOfTheTransfer());
+  EXPECT_EQ(TempDir::read(program.file("big.bin")), big);
+  EXPECT_EQ(call("offlineGetTransferStatus"), std::to_string(list + 11 + 200000) + ":" + std::to_string(11 + 200000));
 }
 
 TEST_F(UpdateCommandsTest, PolledCountersOnlyGrowDuringARun) {

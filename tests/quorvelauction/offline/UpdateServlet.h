@@ -4,6 +4,7 @@
 // (the files the service offers and their list "filelist.txt"), answers the file-list query
 // with the list's entry and sends files by name. Downloads may be spoiled on purpose.
 
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -27,9 +28,23 @@ class UpdateServlet {
   explicit UpdateServlet(testsupport::OnlineService& service) {
     service.setHttpHandler([this](const testsupport::OnlineService::HttpRequest& request) {
       testsupport::OnlineService::HttpReply reply;
-      reply.body = answer(request.body);
+      bool files = false;
+      reply.body = answer(request.body, files);
+      std::lock_guard<std::mutex> guard(mutex_);
+      if (files && pieces_ > 1) {
+        reply.pieceBytes = reply.body.size() / pieces_ + 1;
+        reply.betweenPieces = betweenPieces_;
+      }
       return reply;
     });
+  }
+
+  // Replies with files other than the list alone go out in that many pieces, with between
+  // run after each piece but the last.
+  void sendFilesInPieces(size_t pieces, std::function<void()> between) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    pieces_ = pieces;
+    betweenPieces_ = std::move(between);
   }
 
   // A file of the tree; publish() lists them.
@@ -63,7 +78,8 @@ class UpdateServlet {
  private:
   static std::string plain(const std::string& name) { return platform::Strings::replace(name, "\\", "/"); }
 
-  std::string answer(const std::string& body) {
+  // carriesFiles: whether the reply holds files other than the list alone.
+  std::string answer(const std::string& body, bool& carriesFiles) {
     platform::ByteArrayInputStream bytes(body);
     platform::ObjectInputStream in(bytes);
     std::string command = in.readUTF();
@@ -85,6 +101,7 @@ class UpdateServlet {
       files.push_back(fileBytes(name));
     }
     requests_.push_back(record);
+    carriesFiles = record != command + " filelist.txt";
     out.writeUTF("ok");
     for (const std::string& file : files) {
       out.writeInt(static_cast<int32_t>(file.size()));
@@ -121,6 +138,8 @@ class UpdateServlet {
   mutable std::mutex mutex_;
   std::map<std::string, int> spoiled_;
   bool nothing_ = false;
+  size_t pieces_ = 1;
+  std::function<void()> betweenPieces_;
   std::vector<std::string> requests_;
 };
 
