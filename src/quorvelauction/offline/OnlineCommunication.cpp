@@ -1,5 +1,6 @@
 #include "quorvelauction/offline/OnlineCommunication.h"
 
+#include <cctype>
 #include <chrono>
 #include <thread>
 
@@ -22,10 +23,12 @@ constexpr int kReadChunk = 10240;
 constexpr int kWriteBuffer = 8192;
 constexpr auto kPause = std::chrono::milliseconds(100);
 
-// A received name is appended to a folder path: it must stay a plain name.
+// A received name is appended to a folder path and a number: it must stay a
+// plain name, and must not begin with a digit, which would make it a file of
+// another number ("0.jpg" after 1 is picture 10).
 void checkReceivedName(const std::string& name) {
   if (name.empty() || name.find_first_of(std::string("/\\\0", 3)) != std::string::npos ||
-      name.find("..") != std::string::npos) {
+      name.find("..") != std::string::npos || std::isdigit(static_cast<unsigned char>(name[0]))) {
     throw platform::IOException("refused file name from the service: " + name);
   }
 }

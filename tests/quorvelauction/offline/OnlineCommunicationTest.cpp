@@ -329,14 +329,17 @@ TEST_F(OnlineCommunicationTest, DownloadVideoWritesReceivedNamesBelowTheFolder) 
   EXPECT_THROW(OnlineCommunication::downloadVideo(folder, dropped.host(), "S", "d", 10), platform::IOException);
   EXPECT_EQ(TempDir::read(folder + "10.flv"), "abcdef");
 
+  // "0.jpg" after number 1 would overwrite picture 10.
+  dir_.write("images/10.jpg", "picture");
   for (std::string name : {std::string(""), std::string("/../x"), std::string("..swf"),
-                           std::string("a\\b"), std::string("a\0b", 3)}) {
+                           std::string("a\\b"), std::string("a\0b", 3), std::string("0.jpg")}) {
     Servlet evil(answer(i32(1) + utf(name) + i32(1) + "x" + utf("ok")));
     EXPECT_THROW(OnlineCommunication::downloadVideo(folder, evil.host(), "S", "d", 1),
                  platform::IOException);
   }
   EXPECT_FALSE(platform::File(folder + "1").exists());
   EXPECT_FALSE(platform::File(dir_.path() + "x").exists());
+  EXPECT_EQ(TempDir::read(folder + "10.jpg"), "picture");
 }
 
 TEST_F(OnlineCommunicationTest, FileListQuery) {
