@@ -106,12 +106,19 @@ TEST_F(CatalogueCommandsTest, StartUpRemovesOnlyTheWorkFilesOfInterruptedSaves) 
   // any name that is not a record's.
   const char* kept[] = {"notes.xml", "notes.xml.new", "notes.xml.123.new", "notes.xml.12-.new", ".1-2.new",
                         "notes.xml.1-2.new.bak", "notes.1x-2.new", "sub/y.txt", "auction/x.123-7.new"};
+  // Beside those folders: the login cache's and the store document's, and others' files.
+  const char* staleBeside[] = {"loginCache.properties.123-7.new", "store.xml.5-0.new"};
+  const char* keptBeside[] = {"id.txt.1-2.new", "loginCache.properties", "store.xml.new"};
   for (const char* name : stale) inst.plain("htdocs/app/WEB-INF/user/" + std::string(name), "half");
   for (const char* name : kept) inst.plain("htdocs/app/WEB-INF/user/" + std::string(name), "whole");
+  for (const char* name : staleBeside) inst.plain("htdocs/app/" + std::string(name), "half");
+  for (const char* name : keptBeside) inst.plain("htdocs/app/" + std::string(name), "whole");
   server = std::make_unique<ServerProcess>(inst.folder());
   ASSERT_TRUE(server->running());
   for (const char* name : stale) EXPECT_FALSE(platform::File(userFile(name)).exists()) << name;
   for (const char* name : kept) EXPECT_TRUE(platform::File(userFile(name)).exists()) << name;
+  for (const char* name : staleBeside) EXPECT_FALSE(platform::File(inst.app() + name).exists()) << name;
+  for (const char* name : keptBeside) EXPECT_TRUE(platform::File(inst.app() + name).exists()) << name;
   EXPECT_TRUE(platform::File(userFile("dir.1-2.new")).isDirectory());
 }
 

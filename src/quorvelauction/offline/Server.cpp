@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <optional>
+#include <string_view>
 #include <thread>
 #include <unordered_set>
 
@@ -200,6 +202,16 @@ void Server::removeUserFileWorkFiles() {
     if (it->symlink_status(ignored).type() != fs::file_type::regular) continue;
     if (!platform::FileReplacement::targetOfWorkName(it->path().filename().string())) continue;
     fs::remove(it->path(), ignored);
+  }
+  // The login cache and the store document lie beside those folders, among
+  // files of others: only their own work files go.
+  std::error_code listing;
+  for (fs::directory_iterator it(userPath, listing), end; !listing && it != end; it.increment(listing)) {
+    std::error_code ignored;
+    if (it->symlink_status(ignored).type() != fs::file_type::regular) continue;
+    const std::string name = it->path().filename().string();
+    const std::optional<std::string_view> target = platform::FileReplacement::targetOfWorkName(name);
+    if (target && (*target == "loginCache.properties" || *target == "store.xml")) fs::remove(it->path(), ignored);
   }
 }
 

@@ -152,7 +152,8 @@ class Server {
   void readProgramName();
   void prepareUserFolders();
   // Removes the work files that interrupted saves of user files left below
-  // "WEB-INF/user/", by their name's form; the record folder has its own.
+  // "WEB-INF/user/", by their name's form (the record folder has its own),
+  // and those of the login cache and the store document.
   static void removeUserFileWorkFiles();
   [[noreturn]] void acceptLoop();
 
