@@ -16,7 +16,9 @@ class Server::ImageScan {
   void run();
 
  private:
-  Server& server_;
+  // The server it scans for; the scan itself reads only the server's
+  // process-wide state.
+  [[maybe_unused]] Server& server_;
 };
 
 }  // namespace quorvelauction::offline
