@@ -33,9 +33,10 @@ std::string ObjectOutputStream::modifiedUtf8(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   for (char16_t unit : Strings::toUtf16(text)) {
-    if (unit >= 0x0001 && unit <= 0x007F) {
+    const size_t length = modifiedUtf8Length(unit);
+    if (length == 1) {
       out.push_back(static_cast<char>(unit));
-    } else if (unit <= 0x07FF) {
+    } else if (length == 2) {
       out.push_back(static_cast<char>(0xC0 | (unit >> 6)));
       out.push_back(static_cast<char>(0x80 | (unit & 0x3F)));
     } else {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -30,6 +31,10 @@ class ObjectOutputStream : public OutputStream {
 
   // The modified UTF-8 bytes of a UTF-8 text, without the length.
   static std::string modifiedUtf8(std::string_view text);
+  // How many of those bytes one UTF-16 code unit takes: 1, 2 or 3.
+  static size_t modifiedUtf8Length(char16_t unit) {
+    return unit >= 0x0001 && unit <= 0x007F ? 1 : unit <= 0x07FF ? 2 : 3;
+  }
 
  private:
   void drain();

@@ -1,32 +1,11 @@
 #include "platform/SpoolBuffer.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/Exceptions.h"
 
 namespace platform {
-
-namespace {
-class SpoolReader : public InputStream {
- public:
-  explicit SpoolReader(const SpoolBuffer& spool) : spool_(spool) {}
-  using InputStream::read;
-  int read(char* buffer, int offset, int count) override {
-    if (count <= 0) return 0;
-    size_t got = spool_.readAt(position_, buffer + offset, static_cast<size_t>(count));
-    if (got == 0) return -1;
-    position_ += static_cast<int64_t>(got);
-    return static_cast<int>(got);
-  }
-  int available() override {
-    return static_cast<int>(std::min<int64_t>(spool_.size() - position_, 1 << 30));
-  }
-
- private:
-  const SpoolBuffer& spool_;
-  int64_t position_ = 0;
-};
-}  // namespace
 
 SpoolBuffer::SpoolBuffer(int64_t threshold) : threshold_(threshold) {}
 
@@ -75,7 +54,5 @@ size_t SpoolBuffer::readAt(int64_t position, char* buffer, size_t count) const {
   if (got == 0) throw IOException("cannot read a temporary file");
   return got;
 }
-
-InputStreamPtr SpoolBuffer::reader() const { return std::make_unique<SpoolReader>(*this); }
 
 }  // namespace platform

@@ -5,7 +5,6 @@
 #include <memory>
 #include <string>
 
-#include "platform/InputStream.h"
 #include "platform/OutputStream.h"
 
 namespace platform {
@@ -29,8 +28,6 @@ class SpoolBuffer : public OutputStream {
   bool spooled() const { return file_ != nullptr; }
   // Copies up to count bytes from position into buffer; returns how many.
   size_t readAt(int64_t position, char* buffer, size_t count) const;
-  // A stream over everything written so far; this must outlive it.
-  InputStreamPtr reader() const;
 
  private:
   void spool();

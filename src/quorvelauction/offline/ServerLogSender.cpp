@@ -34,8 +34,7 @@ std::string headThatFits(const std::string& text) {
   std::u16string units = platform::Strings::toUtf16(std::string_view(text).substr(0, cut));
   size_t bytes = 0, end = 0;
   for (; end < units.size(); ++end) {
-    char16_t unit = units[end];
-    size_t size = unit >= 0x0001 && unit <= 0x007F ? 1 : unit <= 0x07FF ? 2 : 3;
+    const size_t size = platform::ObjectOutputStream::modifiedUtf8Length(units[end]);
     if (bytes + size > kMax) break;
     bytes += size;
   }
