@@ -63,11 +63,14 @@ bool connectBy(int fd, const sockaddr* address, socklen_t length, Clock::time_po
   return true;
 }
 
-// Tries the addresses in order. A time-out is one deadline for all of them together: an
-// address that does not answer uses up what the later ones would have had.
+// Tries the addresses in order, each by its own deadline or all by one: with
+// one, an address that does not answer uses up what the later ones would
+// have had.
 int connectTo(const std::vector<HostResolver::Address>& addresses,
-              std::optional<std::chrono::milliseconds> timeout = std::nullopt) {
-  const Clock::time_point deadline = timeout ? Clock::now() + *timeout : Clock::time_point::max();
+              std::optional<std::chrono::milliseconds> timeout = std::nullopt,
+              Socket::Deadline kind = Socket::Deadline::kEachAddress) {
+  const bool shared = kind == Socket::Deadline::kAllAddresses;
+  Clock::time_point deadline = timeout ? Clock::now() + *timeout : Clock::time_point::max();
   int lastError = ECONNREFUSED;
   for (const auto& address : addresses) {
     int fd = ::socket(address.family, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -77,6 +80,7 @@ int connectTo(const std::vector<HostResolver::Address>& addresses,
     }
     const auto* target = reinterpret_cast<const sockaddr*>(&address.storage);
     if (timeout) {
+      if (!shared) deadline = Clock::now() + *timeout;
       if (connectBy(fd, target, address.length, deadline)) return fd;
     } else {
       int rc;
@@ -87,7 +91,7 @@ int connectTo(const std::vector<HostResolver::Address>& addresses,
     }
     lastError = errno;
     ::close(fd);
-    if (timeout && Clock::now() >= deadline) {
+    if (timeout && shared && Clock::now() >= deadline) {
       lastError = ETIMEDOUT;
       break;
     }
@@ -179,12 +183,12 @@ Socket::Socket(const std::optional<std::string>& host, int port)
     : Socket(connectTo(HostResolver::resolve(host, port))) {}
 
 Socket::Socket(const std::optional<std::string>& host, int port,
-               std::chrono::milliseconds timeout)
-    : Socket(connectTo(HostResolver::resolve(host, port), timeout)) {}
+               std::chrono::milliseconds timeout, Deadline deadline)
+    : Socket(connectTo(HostResolver::resolve(host, port), timeout, deadline)) {}
 
 Socket::Socket(const std::vector<HostResolver::Address>& addresses,
-               std::chrono::milliseconds timeout)
-    : Socket(connectTo(addresses, timeout)) {}
+               std::chrono::milliseconds timeout, Deadline deadline)
+    : Socket(connectTo(addresses, timeout, deadline)) {}
 
 Socket::Socket(int descriptor)
     : fd_(descriptor), in_(std::make_unique<Input>(*this)), out_(std::make_unique<Output>(*this)) {}

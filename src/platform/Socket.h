@@ -26,11 +26,17 @@ class Socket {
   // Fails with UnknownHostException, ConnectException (refused, unreachable)
   // or IllegalArgumentException for a port outside 0..65535.
   Socket(const std::optional<std::string>& host, int port);
-  // As above; a connect that takes longer than timeout, all addresses tried
-  // together, fails with SocketTimeoutException.
-  Socket(const std::optional<std::string>& host, int port, std::chrono::milliseconds timeout);
+  // What a connect time-out bounds when a name has several addresses: the
+  // connect to each one, so that an address that drops packets passes on to
+  // the next, or all of them together, so that the whole connect is bounded.
+  enum class Deadline { kEachAddress, kAllAddresses };
+  // As above; a connect that takes longer than timeout fails with
+  // SocketTimeoutException.
+  Socket(const std::optional<std::string>& host, int port, std::chrono::milliseconds timeout,
+         Deadline deadline = Deadline::kEachAddress);
   // As above, to addresses already resolved.
-  Socket(const std::vector<HostResolver::Address>& addresses, std::chrono::milliseconds timeout);
+  Socket(const std::vector<HostResolver::Address>& addresses, std::chrono::milliseconds timeout,
+         Deadline deadline = Deadline::kEachAddress);
   // Takes over a connected descriptor (a connection that was accepted).
   explicit Socket(int descriptor);
   virtual ~Socket();

@@ -117,9 +117,10 @@ std::vector<HostResolver::Address> addressesOf(std::initializer_list<int> ports)
   return all;
 }
 
-// The addresses of a name are tried in order under one time-out: a refused one passes the
-// rest of the time on; one that never answers uses it up, and the later ones are not tried.
-TEST(Socket, ConnectTimeOutCoversAllAddressesTogether) {
+// The addresses of a name are tried in order. Under one time-out for all, a refused one
+// passes the rest of the time on, one that never answers uses it up and the later ones are
+// not tried; under a time-out for each, the next address gets a time-out of its own.
+TEST(Socket, ConnectTimeOutForEachAddressOrAllTogether) {
   ServerSocket open(0, 30, std::string("127.0.0.1"));
   int refused;
   {
@@ -127,13 +128,23 @@ TEST(Socket, ConnectTimeOutCoversAllAddressesTogether) {
     refused = gone.getLocalPort();
   }
   StalledListener stalled;
-
-  Socket client(addressesOf({refused, open.getLocalPort()}), std::chrono::seconds(30));
-  EXPECT_EQ(client.getPort(), open.getLocalPort());
-  EXPECT_THROW(Socket(addressesOf({refused, refused}), std::chrono::seconds(30)), ConnectException);
+  const int reached = open.getLocalPort();
   const std::chrono::milliseconds timeout(300);
-  EXPECT_THROW(Socket(addressesOf({stalled.port(), open.getLocalPort()}), timeout), SocketTimeoutException);
-  EXPECT_THROW(Socket(addressesOf({refused, stalled.port()}), timeout), SocketTimeoutException);
+  using Deadline = Socket::Deadline;
+  for (Deadline deadline : {Deadline::kAllAddresses, Deadline::kEachAddress}) {
+    const bool each = deadline == Deadline::kEachAddress;
+    SCOPED_TRACE(each ? "each address" : "all addresses");
+    EXPECT_EQ(Socket(addressesOf({refused, reached}), std::chrono::seconds(30), deadline).getPort(), reached);
+    EXPECT_THROW(Socket(addressesOf({refused, refused}), std::chrono::seconds(30), deadline), ConnectException);
+    EXPECT_THROW(Socket(addressesOf({refused, stalled.port()}), timeout, deadline), SocketTimeoutException);
+    if (each) {
+      EXPECT_EQ(Socket(addressesOf({stalled.port(), reached}), timeout, deadline).getPort(), reached);
+    } else {
+      EXPECT_THROW(Socket(addressesOf({stalled.port(), reached}), timeout, deadline), SocketTimeoutException);
+    }
+  }
+  // A name's own connect, as the service's SOAP and TLS connections make it, is bounded per address.
+  EXPECT_EQ(Socket(addressesOf({stalled.port(), reached}), timeout).getPort(), reached);
 }
 
 TEST(Socket, PortOutsideRangeIsRejected) {

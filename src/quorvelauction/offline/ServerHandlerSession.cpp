@@ -59,7 +59,7 @@ bool Server::Handler::isOnline() {
     const std::chrono::milliseconds timeout = ServiceTimeouts::probe();
     const auto deadline = Clock::now() + timeout;
     // One time-out covers the probe: the connect to all of the host's addresses, then the answer.
-    platform::Socket probe(host.get(), 80, timeout);
+    platform::Socket probe(host.get(), 80, timeout, platform::Socket::Deadline::kAllAddresses);
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     probe.setSoTimeout(std::max(left, std::chrono::milliseconds(1)));
     probe.getOutputStream().write(std::string("GET /\r\n\r\n"));
