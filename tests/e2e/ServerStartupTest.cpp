@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <regex>
 #include <string>
 
@@ -135,6 +136,42 @@ TEST(ServerStartupTest, SecondCopyOnTheSamePortEnds) {
   EXPECT_TRUE(contains(second.output(), "program exit\n"));
   EXPECT_FALSE(contains(second.output(), "userPath: "));
   EXPECT_EQ(get(first.port(), "/index.html").status, "200 Ok");
+}
+
+// A self-update killed between the two moves of one file leaves the file
+// missing and its old version as ".backup"; the next start puts it back
+// before it reads any installed file, also the ones it cannot start without.
+TEST(ServerStartupTest, InterruptedUpdateIsPutRightBeforeTheStart) {
+  struct Case {
+    const char* file;
+    const char* listed;  // as a list written on Windows may name it
+    const char* list;    // the list that names it
+    std::function<void(const ServerProcess&)> check;
+  };
+  const Case cases[] = {
+      {"messages.properties", "messages.properties", "filelist.txt", [](const ServerProcess& server) {
+         EXPECT_TRUE(contains(server.output(), "userPath: ")) << server.output();
+       }},
+      {"htdocs/app/WEB-INF/global.properties", "htdocs\\app\\WEB-INF\\global.properties", "filelist.txt.update",
+       [](const ServerProcess& server) {
+         EXPECT_TRUE(contains(server.output(), "server: service.quorvelauction.invalid\n")) << server.output();
+       }},
+      {"htdocs/index.html", "htdocs/index.html", "filelist.txt",
+       [](const ServerProcess& server) { EXPECT_EQ(get(server.port(), "/index.html").body, "<html>start</html>\n"); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    Installation inst;
+    const std::string old = inst.read(c.file);
+    std::filesystem::rename(inst.folder() + c.file, inst.folder() + c.file + ".backup");
+    inst.plain(std::string(c.file) + ".update", "new version");
+    inst.plain(c.list, std::string(c.listed) + "*11*12345\n");
+    ServerProcess server(inst.folder());
+    ASSERT_TRUE(server.running()) << server.output();
+    EXPECT_EQ(inst.read(c.file), old);
+    EXPECT_FALSE(platform::File(inst.folder() + c.file + ".backup").exists());
+    c.check(server);
+  }
 }
 
 TEST(ServerStartupTest, ImageScanListsNewestFirst) {

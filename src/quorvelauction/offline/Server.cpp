@@ -35,6 +35,7 @@
 #include "quorvelauction/offline/ServerImageScan.h"
 #include "quorvelauction/offline/ServerLogSender.h"
 #include "quorvelauction/offline/ServerNewestFirst.h"
+#include "quorvelauction/offline/UpdateSwap.h"
 #include "vtl/Velocity.h"
 
 namespace quorvelauction::offline {
@@ -101,6 +102,10 @@ void Server::build(const std::optional<std::string>& passedPath) {
   cryptedStreams_ = std::make_unique<CryptedStreams>(*this);
   common::GlobalConfig::setFileStreamFactoryHelper(cryptedStreams_.get());
   fixFolders();
+  // A self-update killed in the middle of its swap can leave an installed
+  // file missing, its old version under ".backup"; put back before anything
+  // installed, "id.txt" and "messages.properties" first, is read.
+  UpdateSwap::recover(programPath);
   readInstallationNumber();
   chooseUserFolder(passedPath);
   readProgramName();

@@ -64,7 +64,14 @@ void UpdateSwap::recover(const std::string& folder) {
   // A killed swap leaves its files named in one of the two lists: the new
   // one until it replaces the installed one, the installed one after.
   for (const char* list : {kList, kListUpdate}) {
-    for (const OfflineFile& entry : listed(folder + list)) putRight(folder, entry);
+    for (const OfflineFile& entry : listed(folder + list)) {
+      // A file that cannot be read is left as it is; the others are still put right.
+      try {
+        putRight(folder, entry);
+      } catch (const platform::Exception& e) {
+        platform::printStackTrace(e);
+      }
+    }
   }
 }
 

@@ -24,6 +24,8 @@ class UpdateSwap {
   // the installed list or the new list ("filelist.txt.update") name: a
   // ".backup" whose file is missing goes back into place; one whose file is
   // in place and matches its entry is removed. Other ".backup" files stay.
+  // Runs at start-up, before any installed file is read, and before every
+  // update; raises nothing: a file that cannot be read is left as it is.
   static void recover(const std::string& folder);
 
  private:
