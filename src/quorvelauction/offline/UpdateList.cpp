@@ -5,6 +5,7 @@
 #include <set>
 
 #include "platform/BufferedReader.h"
+#include "platform/File.h"
 #include "platform/Exceptions.h"
 #include "platform/InputStreamReader.h"
 #include "platform/Strings.h"
@@ -71,8 +72,17 @@ std::vector<UpdateList::Entry> UpdateList::read(const std::string& path, bool ch
   reader.close();
   if (checked) {
     if (std::optional<std::string> name = collision(entries)) refuse(*name);
+    if (std::optional<std::string> name = folderOnDisk(entries, path.substr(0, path.rfind('/') + 1)))
+      refuse(*name);
   }
   return entries;
+}
+
+std::optional<std::string> UpdateList::folderOnDisk(const std::vector<Entry>& entries, const std::string& folder) {
+  for (const Entry& e : entries) {
+    if (platform::File(folder + e.file.name).isDirectory()) return e.listed;
+  }
+  return std::nullopt;
 }
 
 bool UpdateList::isListFile(const std::string& name) {

@@ -22,7 +22,9 @@ class UpdateList {
   // a size or checksum that is no number fails. checked: every name must
   // stay inside the folder and name a path of its own, or the whole reading
   // fails before any entry is used. Refused as well: "filelist.txt", which
-  // lists never hold, and the names of the list's work files.
+  // lists never hold, the names of the list's work files, and a name that
+  // is a folder in the list's own folder, which the swap would move aside
+  // with all it holds.
   static std::vector<Entry> read(const std::string& path, bool checked);
 
   // The local form of a listed name: "\\" becomes "/".
@@ -39,6 +41,8 @@ class UpdateList {
   // entry's path + ".update" or ".backup". The swap would move one onto the
   // other and lose the only old copy of a file.
   static std::optional<std::string> collision(const std::vector<Entry>& entries);
+  // The listed name of the first entry whose path below folder is a folder.
+  static std::optional<std::string> folderOnDisk(const std::vector<Entry>& entries, const std::string& folder);
   static bool isListFile(const std::string& name);
   [[noreturn]] static void refuse(const std::string& listed);
 };

@@ -197,19 +197,24 @@ TEST_F(UpdateHelperTest, ListWhoseNamesMeetOnDiskLeavesTheInstalledFiles) {
   const std::string oldList = line("a.txt", "old a");
   for (const std::string& list : {line("a.txt", "new a") + line("a.txt", "new a"),
                                   line("sub\\a.txt", "new a") + line("sub/a.txt", "new a"),
-                                  line("a.txt", "new a") + line("filelist.txt.update", "junk")}) {
+                                  line("a.txt", "new a") + line("filelist.txt.update", "junk"),
+                                  line("a.txt", "new a") + line("docs", "a file")}) {
     servlet.put("a.txt", "new a");
     servlet.put("sub/a.txt", "new a");
     servlet.put("filelist.txt.update", "junk");
+    servlet.put("docs", "a file");
     servlet.publishList(list);
     program.write("a.txt", "old a");
     program.write("sub/a.txt", "old a");
+    program.write("docs/mine.txt", "mine");
     program.write("filelist.txt", oldList);
     for (int run = 0; run < 2; ++run) {
       EXPECT_EQ(failure().rfind("bad name in update file list: ", 0), 0u) << list;
       EXPECT_EQ(installed("a.txt"), "old a") << list;
       EXPECT_EQ(installed("sub/a.txt"), "old a") << list;
       EXPECT_EQ(installed("filelist.txt"), oldList) << list;
+      EXPECT_EQ(installed("docs/mine.txt"), "mine") << list;
+      EXPECT_FALSE(exists("docs.backup")) << list;
     }
     clear(program);
   }
