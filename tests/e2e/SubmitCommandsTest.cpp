@@ -449,10 +449,12 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Another connection changes a listed record while the last auction's
 // picture goes up: the final call lists the online auctions the XML went
-// to, and only a record that still holds the uploaded XML is submitted.
+// to, but for one removed, and only a record that still holds the uploaded
+// XML is submitted.
 struct ChangeCase {
   const char* name;
   std::vector<std::vector<std::string>> requests;  // each the command, then its arguments
+  const char* finalIds;                            // the list of the final call
   std::optional<std::string> record1;              // the XML of record 1 afterwards; nothing: no file
   const char* state1;
   std::set<int> newList, submittedList;
@@ -482,7 +484,7 @@ TEST_P(SubmitChangeTest, ListsTheUploadedAuctionsAndMarksOnlyWhatWasSent) {
   EXPECT_TRUE(changed);
   const std::vector<std::string> calls = sequence();
   EXPECT_EQ(std::count(calls.begin(), calls.end(), "soap:auctionCreateWithPictures"), 3);
-  EXPECT_EQ(pairsOf("auctionSubmitList").at(1).second, "501:502:503");
+  EXPECT_EQ(pairsOf("auctionSubmitList").at(1).second, c.finalIds);
   EXPECT_EQ(stored(2, "state"), "2");
   EXPECT_EQ(stored(3, "state"), "2");
   if (c.record1) {
@@ -505,11 +507,80 @@ TEST_P(SubmitChangeTest, ListsTheUploadedAuctionsAndMarksOnlyWhatWasSent) {
 INSTANTIATE_TEST_SUITE_P(
     Changes, SubmitChangeTest,
     ::testing::Values(
-        ChangeCase{"Removed", {{"auctionRemove", "1"}}, std::nullopt, "", {}, {2, 3}},
-        ChangeCase{"Edited", {{"auctionSave", "1", kEdited}}, kEdited, "0", {1}, {2, 3}},
-        ChangeCase{"LoadedAndEdited", {{"auctionLoad", "1"}, {"auctionSave", "1", kEdited}}, kEdited, "0", {1}, {2, 3}},
-        ChangeCase{"Loaded", {{"auctionLoad", "1"}}, kAuction1, "2", {}, {1, 2, 3}}),
+        ChangeCase{"Removed", {{"auctionRemove", "1"}}, "502:503", std::nullopt, "", {}, {2, 3}},
+        ChangeCase{"Edited", {{"auctionSave", "1", kEdited}}, "501:502:503", kEdited, "0", {1}, {2, 3}},
+        ChangeCase{"LoadedAndEdited", {{"auctionLoad", "1"}, {"auctionSave", "1", kEdited}}, "501:502:503", kEdited,
+                   "0", {1}, {2, 3}},
+        ChangeCase{"Loaded", {{"auctionLoad", "1"}}, "501:502:503", kAuction1, "2", {}, {1, 2, 3}}),
     [](const ::testing::TestParamInfo<ChangeCase>& info) { return std::string(info.param.name); });
+
+// A record removed while an earlier one's pictures go up is not uploaded:
+// no online auction is made for it and the final call leaves it out. One
+// removed while its own pictures go up is left out as well; with nothing
+// left, no final call is made.
+TEST_F(SubmitCommandsTest, RecordRemovedBeforeItsUploadIsLeftOut) {
+  prepareList();
+  std::vector<std::string> removals = {"3"};
+  answerFor = [&](const Upload& u) -> std::optional<OnlineService::HttpReply> {
+    if (u.name == "3.jpg" && !removals.empty()) {
+      EXPECT_EQ(call("auctionRemove", {removals.back()}), "ok");
+      removals.pop_back();
+    }
+    return std::nullopt;
+  };
+  start();
+  saveList();
+  EXPECT_EQ(submit("1:2:3"), "submitted");
+  EXPECT_TRUE(removals.empty());
+  const std::vector<std::string> calls = sequence();
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "soap:auctionCreateWithPictures"), 2);
+  for (const std::string& event : calls) EXPECT_EQ(event.find("5.jpg"), std::string::npos) << event;
+  EXPECT_EQ(pairsOf("auctionSubmitList").at(1).second, "501:502");
+  EXPECT_FALSE(fs::exists(user() + "WEB-INF/user/auction/3"));
+  EXPECT_EQ(listed("auctionSubmittedList"), (std::set<int>{1, 2}));
+
+  service.clearRecords();
+  ASSERT_EQ(call("auctionSave", {"4", kAuction1}), "ok");
+  removals = {"4"};
+  EXPECT_EQ(submit("4"), "error:no auctions listed");
+  EXPECT_TRUE(removals.empty());
+  for (const std::string& event : sequence()) EXPECT_NE(event, "soap:auctionSubmitList");
+}
+
+// A removal while the number's online auction is being made waits for it,
+// so the pairing it erases is not put back afterwards: a new auction under
+// the number gets an online auction of its own.
+TEST_F(SubmitCommandsTest, RemovalDuringACreationLeavesNoPairing) {
+  service.answer("login", OnlineService::SoapAnswer::value("S-10"));
+  auto open = std::make_shared<std::atomic<bool>>(false);
+  service.answer("auctionCreateWithPictures", [this, open](const OnlineService::SoapCall&) {
+    while (!*open) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return OnlineService::SoapAnswer::value(std::to_string(++lastAuction));
+  });
+  struct Opener {
+    std::shared_ptr<std::atomic<bool>> open;
+    ~Opener() { *open = true; }
+  } opener{open};
+  start();
+  const std::string xml = "<data><auction><item><title>v</title></item></auction></data>";
+  std::future<std::string> verify = std::async(std::launch::async, [&] { return call("auctionVerify", {"6", xml}); });
+  auto creations = [&] {
+    const auto calls = service.soapCalls();
+    return std::count_if(calls.begin(), calls.end(), [](const auto& c) { return c.function == "auctionCreateWithPictures"; });
+  };
+  while (creations() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  std::future<std::string> removal = std::async(std::launch::async, [&] { return call("auctionRemove", {"6"}); });
+  // The file goes first; a removal that does not wait erases the pairing right after.
+  while (fs::exists(user() + "WEB-INF/user/auction/6")) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  *open = true;
+  EXPECT_EQ(verify.get(), "verified");
+  EXPECT_EQ(removal.get(), "ok");
+
+  EXPECT_EQ(call("auctionVerify", {"6", xml}), "verified");
+  EXPECT_EQ(creations(), 2);
+  EXPECT_EQ(pairsOf("auctionVerify", 1).at(1).second, "502");
+}
 
 TEST_F(SubmitCommandsTest, RefusedListIsSentAgain) {
   prepareList();

@@ -278,6 +278,11 @@ void OfflineAuction::markRemoved() {
   removed_ = true;
 }
 
+bool OfflineAuction::isRemoved() const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return removed_;
+}
+
 platform::Properties OfflineAuction::entries(int32_t state) const {
   platform::Properties record;
   record.setProperty("id", std::to_string(id_));

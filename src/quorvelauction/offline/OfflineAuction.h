@@ -53,6 +53,7 @@ class OfflineAuction {
   // file again. Waits for a save under way, so the caller's deletion of the
   // file comes after it.
   void markRemoved();
+  bool isRemoved() const;
   virtual std::string getXmlContent() const;
   virtual int32_t getState() const;
   virtual int32_t getId() const;

@@ -189,6 +189,9 @@ class Server::Handler {
   std::optional<std::string> collectSubmission(
       const std::optional<std::string>& auctionIds,
       std::vector<std::pair<int32_t, std::shared_ptr<OfflineAuction>>>& listed);
+  // False once the record of the number has been removed: marked so, or no
+  // record held for the number any more.
+  bool stillListed(int32_t id, const OfflineAuction& record);
   // Uploads the media of the auction XML and stores it, with the online ids,
   // at the service; onlineId is set to the online auction it went to.
   std::optional<std::string> uploadAuction(int32_t localId, const std::string& xmlContent, int32_t& onlineId);

@@ -13,6 +13,7 @@
 
 #include "platform/Exceptions.h"
 #include "platform/Strings.h"
+#include "quorvelauction/offline/NumberLock.h"
 #include "quorvelauction/offline/OfflineAuction.h"
 #include "quorvelauction/offline/ServerHandler.h"
 #include "xml/DocumentHelper.h"
@@ -171,6 +172,9 @@ std::string Server::Handler::onAuctionRemove(Properties& props) {
       // A number handed out again must not inherit the removed auction's
       // state or online id.
       server_.auctions.with([&](auto& auctions) { auctions.erase(id); });
+      // Under the number's lock: a creation in flight for the number would
+      // otherwise put the pairing back once it is through.
+      NumberLock creation(id);
       server_.auctionIdMapping.with([&](auto& mapping) { mapping.erase(id); });
     } catch (const std::exception& e) {
       platform::printStackTrace(e);

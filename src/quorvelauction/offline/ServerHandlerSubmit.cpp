@@ -38,11 +38,13 @@ using platform::System;
 using Error = std::optional<std::string>;
 using Listed = std::vector<std::pair<int32_t, std::shared_ptr<OfflineAuction>>>;
 
-// One uploaded auction: its local number, the online id and the XML text it went up with.
+// One uploaded auction: its local number, the online id, the XML text it
+// went up with and the record it came from.
 struct Sent {
   int32_t localId;
   int32_t onlineId;
   std::string xmlContent;
+  std::shared_ptr<OfflineAuction> record;
 };
 
 // Variants made when missing, with the size type they are scaled to.
@@ -234,6 +236,10 @@ std::optional<std::string> Server::Handler::collectSubmission(const std::optiona
   return std::nullopt;
 }
 
+bool Server::Handler::stillListed(int32_t id, const OfflineAuction& record) {
+  return !record.isRemoved() && heldAuction(id) != nullptr;
+}
+
 std::optional<std::string> Server::Handler::uploadAuction(int32_t localId, const std::string& xmlContent,
                                                           int32_t& onlineId) {
   const int32_t auction = createOrGetServerAuctionId(localId);
@@ -269,13 +275,19 @@ std::string Server::Handler::onAuctionSubmitList(Properties& props, int32_t mode
   if (Error error = collectSubmission(props.getProperty("auctionIds"), listed)) return *error;
   std::vector<Sent> sent;
   for (const auto& [localId, record] : listed) {
-    Sent auction{localId, 0, record->getXmlContent()};
+    // One removed since the list was read: its pairing is gone, so an upload
+    // would make a new online auction of what the user deleted.
+    if (!stillListed(localId, *record)) continue;
+    Sent auction{localId, 0, record->getXmlContent(), record};
     if (Error error = uploadAuction(localId, auction.xmlContent, auction.onlineId)) return *error;
     sent.push_back(std::move(auction));
   }
+  // One removed while it went up stays out of the list as well: the user
+  // deleted it, it must not go live.
+  std::erase_if(sent, [&](const Sent& auction) { return !stillListed(auction.localId, *auction.record); });
+  if (sent.empty()) return "error:no auctions listed";
 
-  // The ids the uploads used: a record removed meanwhile has lost its
-  // pairing, and asking again would make an empty online auction.
+  // The ids the uploads used: asking again could make an empty online auction.
   std::string ids;
   for (const Sent& auction : sent) {
     if (!ids.empty()) ids += ":";
@@ -292,13 +304,10 @@ std::string Server::Handler::onAuctionSubmitList(Properties& props, int32_t mode
   for (const Sent& auction : sent) {
     try {
       // The record held now, which a load may have put in place of the one
-      // uploaded; the table stays locked so that no load replaces it and
-      // takes an edit before it is marked. One edited or removed since the
-      // upload is left as it is.
-      server_.auctions.with([&](auto& auctions) {
-        auto held = auctions.find(auction.localId);
-        if (held != auctions.end()) held->second->markSubmitted(auction.xmlContent);
-      });
+      // uploaded. It is checked and written under its own save lock, not the
+      // table's, so other commands do not wait for the write; one edited or
+      // removed since the upload is left as it is.
+      if (std::shared_ptr<OfflineAuction> held = heldAuction(auction.localId)) held->markSubmitted(auction.xmlContent);
     } catch (const std::exception& e) {
       // The service has the list; its answer is what the front end needs.
       platform::printStackTrace(e);
