@@ -353,11 +353,17 @@ void Server::Handler::readHeaders() {
     if (colon == std::string::npos) continue;
     const std::string name = Strings::trim(lower.substr(0, colon));
     const std::string value = Strings::trim(line.substr(colon + 1));
-    if (name == "host") headers_.host = value;
-    else if (name == "origin") headers_.origin = value;
-    else if (name == "referer") headers_.referer = value;
-    else if (name == "sec-fetch-site") headers_.fetchSite = value;
+    if (name == "host") keepSecurityHeader(headers_.host, value);
+    else if (name == "origin") keepSecurityHeader(headers_.origin, value);
+    else if (name == "referer") keepSecurityHeader(headers_.referer, value);
+    else if (name == "sec-fetch-site") keepSecurityHeader(headers_.fetchSite, value);
   }
+}
+
+void Server::Handler::keepSecurityHeader(std::optional<std::string>& slot, const std::string& value) {
+  // Two copies could be judged by either one: the request is refused whole.
+  if (slot) headers_.repeated = true;
+  slot = value;
 }
 
 namespace {
@@ -400,6 +406,7 @@ bool sentByItself(std::string_view fetchSite) {
 }  // namespace
 
 bool Server::Handler::fromThisSite() const {
+  if (headers_.repeated) return false;
   int port;
   if (headers_.host && !loopbackAuthority(*headers_.host, port)) return false;
   const bool named = headers_.origin || headers_.referer;

@@ -162,10 +162,12 @@ class Server::Handler {
   // Reads the header lines up to the empty line and keeps those the
   // server looks at.
   void readHeaders();
+  void keepSecurityHeader(std::optional<std::string>& slot, const std::string& value);
   // False when Host, Origin or Referer name a site other than this server,
   // or when the browser marks the request as sent by another site
   // (Sec-Fetch-Site) and neither Origin nor Referer names this server: a
-  // foreign page in the user's browser must not reach the commands.
+  // foreign page in the user's browser must not reach the commands. False
+  // as well when one of these headers comes twice.
   bool fromThisSite() const;
   // Whether file, links followed, lies in folder; a NUL would cut the name
   // short at the system call and is refused as well.
@@ -204,6 +206,8 @@ class Server::Handler {
   // The headers of the request being served.
   struct RequestHeaders {
     std::optional<std::string> contentLength, host, origin, referer, fetchSite;
+    // Set when one of the headers the site check reads comes twice.
+    bool repeated = false;
   };
   RequestHeaders headers_;
 };
