@@ -23,6 +23,8 @@ class Properties {
   std::optional<std::string> get(std::string_view key) const { return getProperty(key); }
   // Returns the value the key had before.
   std::optional<std::string> setProperty(std::string_view key, std::string_view value);
+  // setProperty that takes the texts over instead of copying them.
+  void put(std::string key, std::string value);
   std::optional<std::string> remove(std::string_view key);
   bool containsKey(std::string_view key) const { return index_.count(std::string(key)) > 0; }
 
@@ -48,8 +50,6 @@ class Properties {
  private:
   class LineReader;
   void loadLines(LineReader& lines);
-  // setProperty without copies of the texts.
-  void put(std::string key, std::string value);
 
   std::vector<std::pair<std::string, std::string>> entries_;
   std::unordered_map<std::string, size_t> index_;

@@ -155,6 +155,8 @@ TEST_F(ServerLoopbackTest, GetCallsMapPositionsAndEscapeTheResult) {
       // without "=" adds the empty key; the later of two keys wins.
       {"/app/call?func=echo&a0=%20%27x+y%27%20&odd",
        "passed+parameters%3A+func%3Decho+a0%3Dx+y+%3D+test%3Dx+y"},
+      // Empty pieces: in between, the empty key; at the end, none.
+      {"/app/call?func=echo&&a0=b&&", "passed+parameters%3A+func%3Decho+%3D+a0%3Db+test%3Db"},
       {"/app/call?func=echo&a0=1&a0=%E2%82%AC",
        "passed+parameters%3A+func%3Decho+a0%3D%26euro%3B+test%3D%26euro%3B"},
       {"/app/call?func=Echo&a0=1", "error%3Aunknown+function"},

@@ -55,6 +55,19 @@ void registerAndLeave(int port, bool policy) {
   }
 }
 
+// Waits, a long while at most, until the server has begun the POST to
+// target for the count-th time: its head is read.
+void waitForPost(ServerProcess& server, const std::string& target, size_t count) {
+  const std::string line = "post: " + target + "\n";
+  for (int i = 0; i < 1000; ++i) {
+    const std::string output = server.output();
+    size_t seen = 0;
+    for (size_t at = output.find(line); at != std::string::npos; at = output.find(line, at + 1)) ++seen;
+    if (seen >= count) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
 class ServerResourcesTest : public ::testing::Test {
  protected:
   Installation inst;
@@ -115,6 +128,23 @@ TEST_F(ServerResourcesTest, ServesOnAfterRunningOutOfDescriptors) {
   EXPECT_EQ(get(server.port(), "/index.html").status, "200 Ok");
 }
 
+TEST_F(ServerResourcesTest, StalledBodiesHoldOnlyWhatTheySent) {
+  // Heads that declare the largest body and send none of it, together as
+  // large as all bodies may be at once.
+  std::vector<std::unique_ptr<Connection>> stalled;
+  for (int i = 0; i < 4; ++i) {
+    stalled.push_back(std::make_unique<Connection>(server.port()));
+    stalled.back()->send("POST /app/call HTTP/1.1\r\nContent-Length: 67108864\r\n\r\n");
+  }
+  waitForPost(server, "/app/call", 4);
+  const std::string body = "func=echo&a0=hello";
+  Connection echo(server.port());
+  echo.send("POST /app/call HTTP/1.1\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
+  Reply reply = echo.readReply();
+  EXPECT_EQ(reply.status, "200 Ok");
+  EXPECT_NE(reply.body.find("a0%3Dhello"), std::string::npos) << reply.body;
+}
+
 using quorvelauction::offline::Server;
 
 // The body budget lowered in this process, so that the server started next
@@ -157,18 +187,7 @@ class BodyBudgetTest : public ::testing::Test {
     }
     return false;
   }
-  // Waits, a long while at most, until the server has begun the POST to
-  // target for the count-th time: its head is read.
-  void waitForPost(const std::string& target, size_t count) {
-    const std::string line = "post: " + target + "\n";
-    for (int i = 0; i < 1000; ++i) {
-      const std::string output = server.output();
-      size_t seen = 0;
-      for (size_t at = output.find(line); at != std::string::npos; at = output.find(line, at + 1)) ++seen;
-      if (seen >= count) return;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-  }
+  void waitForPost(const std::string& target, size_t count) { e2e::waitForPost(server, target, count); }
 
   LoweredBodyBudget lowered{kBudget};
   Installation inst;
@@ -219,6 +238,36 @@ TEST_F(BodyBudgetTest, BodiesHeldAtOnceStayWithinTheBudget) {
     EXPECT_NE(failing.readReply().status, "200 Ok");
   }
   EXPECT_TRUE(eventually(kBudget, "200 Ok"));
+}
+
+TEST_F(BodyBudgetTest, TheCopiesARouteHoldsCountAsWell) {
+  // A route that decodes a body holds it three times at once; each copy is
+  // counted, so a body of a third of the budget fits there, and no more.
+  const auto call = [](size_t length) { return "func=echo&a0=" + std::string(length - 13, 'c'); };
+  const auto soap = [](size_t length) {
+    const std::string before =
+        "<soapenv:Envelope xmlns:soapenv=\"http://schemas.xmlsoap.org/soap/envelope/\"><soapenv:Body>"
+        "<echo><test>";
+    const std::string after = "</test></echo></soapenv:Body></soapenv:Envelope>";
+    return before + std::string(length - before.size() - after.size(), 's') + after;
+  };
+  struct Case {
+    const char* target;
+    std::string body;
+    const char* status;
+  };
+  const Case cases[] = {
+      {"/other", std::string(kBudget, 'o'), "200 Ok"},
+      {"/app/call", call(kBudget / 3), "200 Ok"},
+      {"/app/call", call(kBudget / 3 + 1), "500 Internal Error"},
+      {"/services/QuorvelAuctionPort", soap(kBudget / 3), "200 Ok"},
+      {"/services/QuorvelAuctionPort", soap(kBudget / 3 + 1), "500 Internal Error"},
+  };
+  for (const Case& c : cases) {
+    Connection connection(server.port());
+    connection.send(head(c.body.size(), c.target) + c.body);
+    EXPECT_EQ(connection.readReply().status, c.status) << c.target << " " << c.body.size();
+  }
 }
 
 }  // namespace

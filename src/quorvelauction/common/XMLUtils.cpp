@@ -146,8 +146,20 @@ std::string XMLUtils::escape(std::string_view text) {
 }
 
 std::string XMLUtils::unescape(std::string_view text) {
-  std::string decoded = platform::Strings::trim(formDecode(text));
-  return Auction::escapeEuro(std::string_view(Auction::stripApostrophe(decoded)));
+  // Trimmed and stripped in place, and copied again only for a euro sign:
+  // a large form value is held once beside its source.
+  std::string decoded = formDecode(text);
+  auto blank = [](char c) { return static_cast<unsigned char>(c) <= 0x20; };
+  size_t begin = 0, end = decoded.size();
+  while (begin < end && blank(decoded[begin])) ++begin;
+  while (end > begin && blank(decoded[end - 1])) --end;
+  if (end > begin && decoded[end - 1] == '\'') --end;
+  if (end > begin && decoded[begin] == '\'') ++begin;
+  decoded.erase(end);
+  decoded.erase(0, begin);
+  constexpr std::string_view kEuroSign = "\xE2\x82\xAC";
+  if (decoded.find(kEuroSign) == std::string::npos) return decoded;
+  return Auction::escapeEuro(std::string_view(decoded));
 }
 
 std::string XMLUtils::unescape(const std::optional<std::string>& text) {

@@ -18,6 +18,11 @@ class ByteBudget {
     Reservation& operator=(Reservation&&) = delete;
     ~Reservation();
 
+    // Takes bytes more (not negative) into this part; false, and nothing
+    // taken, when they do not fit beside the parts held now.
+    bool grow(int64_t bytes);
+    int64_t bytes() const { return bytes_; }
+
    private:
     friend class ByteBudget;
     Reservation(ByteBudget& budget, int64_t bytes) : budget_(&budget), bytes_(bytes) {}
@@ -40,6 +45,9 @@ class ByteBudget {
   int64_t held() const { return held_.load(); }
 
  private:
+  // Adds bytes to what is held if they fit beside it.
+  bool take(int64_t bytes);
+
   std::atomic<int64_t> total_;
   std::atomic<int64_t> held_{0};
 };

@@ -99,7 +99,8 @@ void CallMapper::map(std::string_view function, platform::Properties& props) {
       const std::string key = "a" + std::to_string(i++);
       std::optional<std::string> value = props.getProperty(key);
       if (!value) throw platform::NullPointerException("missing parameter " + key);
-      props.setProperty(std::string(name), *value);
+      // a0.. stay beside the names: a body's value is held twice, not thrice.
+      props.put(std::string(name), std::move(*value));
     }
     return;
   }

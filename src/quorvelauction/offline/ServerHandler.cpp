@@ -58,15 +58,26 @@ std::vector<std::string> tokens(const std::string& line) {
 
 // The property table of a query or form body: pieces at "&", each split at
 // its first "="; keys as sent, values decoded.
+// Each value is decoded straight from the text and taken over by the table:
+// a large body is held twice at most while it is read.
 platform::Properties parameters(std::string_view text) {
   platform::Properties props;
-  for (const std::string& piece : Strings::split(text, "&")) {
+  // Empty pieces at the end are no pieces, as a split drops them.
+  if (text.find('&') != std::string_view::npos) {
+    while (!text.empty() && text.back() == '&') text.remove_suffix(1);
+    if (text.empty()) return props;
+  }
+  for (size_t start = 0;;) {
+    const size_t end = std::min(text.find('&', start), text.size());
+    const std::string_view piece = text.substr(start, end - start);
     size_t eq = piece.find('=');
     if (eq == std::string::npos) {
       props.setProperty("", "");
     } else {
-      props.setProperty(piece.substr(0, eq), common::XMLUtils::unescape(piece.substr(eq + 1)));
+      props.put(std::string(piece.substr(0, eq)), common::XMLUtils::unescape(piece.substr(eq + 1)));
     }
+    if (end == text.size()) break;
+    start = end + 1;
   }
   return props;
 }
@@ -573,17 +584,27 @@ namespace {
 
 // Reads a body of the announced length in pieces, so that memory grows with
 // the bytes that really arrive, not with what a header claims.
-std::string readBody(platform::InputStream& in, int length) {
+// Each piece is taken from the budget before it is read: a client that
+// declares a body and stalls holds only what it sent. Nothing when a piece
+// does not fit.
+std::optional<std::string> readBody(platform::InputStream& in, int length, ByteBudget::Reservation& held) {
   constexpr int kPiece = 64 * 1024;
   std::string body;
+  // Room for the whole body at once, so that growing it copies nothing: the
+  // system makes its pages resident only as the bytes arrive.
+  body.reserve(static_cast<size_t>(length));
   while (static_cast<int>(body.size()) < length) {
     size_t done = body.size();
     int piece = std::min(kPiece, length - static_cast<int>(done));
+    if (!held.grow(piece)) return std::nullopt;
     body.resize(done + piece);
     in.readFully(body.data() + done, piece);
   }
   return body;
 }
+
+// The text of a body's bytes; the bytes go as soon as it is made.
+std::string decodedText(std::string bytes) { return platform::Charset::utf8().decode(bytes); }
 
 bool isNameChar(char c) {
   return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-' || c == '.';
@@ -638,16 +659,26 @@ void Server::Handler::post(const std::string& target, platform::OutputStream& ou
     }
     if (length > MAX_BODY) throw TooLarge("request body too large");
     // Held until the request is answered, whichever way it ends.
-    std::optional<ByteBudget::Reservation> held = bodyBudget().reserve(length);
-    if (!held) throw TooLarge("request bodies held at once beyond their bound");
-    // The raw bytes go once decoded: a body is held once, not twice, while
-    // its command runs.
-    const std::string text = platform::Charset::utf8().decode(readBody(*inputStream, static_cast<int>(length)));
+    std::optional<ByteBudget::Reservation> held = bodyBudget().reserve(0);
+    const TooLarge beyondBound("request bodies held at once beyond their bound");
+    if (!held) throw beyondBound;
+    std::optional<std::string> bytes = readBody(*inputStream, static_cast<int>(length), *held);
+    if (!bytes) throw beyondBound;
+    // The copies of the body a route holds beside its bytes count as well.
+    auto holdCopies = [&](int copies) {
+      if (!held->grow(length * (copies - 1))) throw beyondBound;
+    };
     if (target == "/app/call") {
-      platform::Properties props = parameters(text);
+      // The decoded text beside the bytes, then the values beside the text,
+      // then a command's own copy beside the value and its named copy.
+      holdCopies(kCallCopies);
+      platform::Properties props = parameters(decodedText(std::move(*bytes)));
       call(props, out);
     } else if (Strings::contains(target, "QuorvelAuctionPort") && length > 0) {
-      postSoap(text, out);
+      // The text beside the bytes, then the parsed document beside the
+      // text, then the values and a command's own copy beside the document.
+      holdCopies(kSoapCopies);
+      postSoap(decodedText(std::move(*bytes)), out);
     } else {
       statusOnly(kOk, out);
     }
@@ -679,16 +710,18 @@ void Server::Handler::call(Properties& props, platform::OutputStream& out) {
   out.write(body);
 }
 
-void Server::Handler::postSoap(const std::string& body, platform::OutputStream& out) {
+void Server::Handler::postSoap(std::string body, platform::OutputStream& out) {
   System::out().print("sending SOAP response");
   xml::Document doc;
   try {
     doc = xml::SAXReader().read(body);
   } catch (const std::exception& e) {
-    System::out().println(maskPasswords(body));
+    System::out().println(maskPasswords(std::move(body)));
     Server::log(e);
     throw;
   }
+  // The document holds what is needed from here on.
+  body = std::string();
   xml::Element root = doc.getRootElement();
   std::vector<xml::Element> level = root ? root.elements() : std::vector<xml::Element>{};
   if (level.empty()) throw platform::IllegalArgumentException("SOAP envelope without a body");
@@ -703,15 +736,14 @@ void Server::Handler::postSoap(const std::string& body, platform::OutputStream& 
   const std::string name = function.getName();
   System::out().print("function: " + name);
   platform::Properties props;
-  std::string trace;
   for (const xml::Element& parameter : function.elements()) {
-    const std::string key = parameter.getName();
-    const std::string value = parameter.getText();
-    props.setProperty(key, value);
+    std::string key = parameter.getName();
     // The trace goes to standard output and "log.txt": no password in clear.
-    trace.append("(").append(key).append(" ").append(key == "password" ? "****" : value).append(") ");
+    // Printed a parameter at a time, so that no large value is held twice.
+    System::out().print("(" + key + " " + (key == "password" ? "****" : parameter.getText()) + ") ");
+    props.put(std::move(key), parameter.getText());
   }
-  System::out().println(trace);
+  System::out().println("");
   const std::string result = evaluateFunction(name, props);
   std::string reply =
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"

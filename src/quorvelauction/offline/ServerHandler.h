@@ -41,6 +41,10 @@ class Server::Handler {
   static constexpr int64_t MAX_BODY = 64LL << 20;
   // Bytes of POST bodies that all connections together hold at once.
   static constexpr int64_t MAX_BODIES = 256LL << 20;
+  // Copies of a body, its bytes included, that the command route and the
+  // SOAP endpoint hold at once at most; the budget counts each of them.
+  static constexpr int kCallCopies = 3;
+  static constexpr int kSoapCopies = 3;
   // The budget, of MAX_BODIES bytes, that every body is reserved from while
   // its request is served; tests lower its total.
   static ByteBudget& bodyBudget();
@@ -172,7 +176,7 @@ class Server::Handler {
   // Whether file, links followed, lies in folder; a NUL would cut the name
   // short at the system call and is refused as well.
   bool inFolder(const std::string& folder, const std::string& file) const;
-  void postSoap(const std::string& body, platform::OutputStream& out);
+  void postSoap(std::string body, platform::OutputStream& out);
   // Answers 404 and returns false when name leads out of its folder.
   static bool staysInside(std::string_view relative);
 

@@ -39,6 +39,23 @@ TEST(ByteBudgetTest, PartsFitBesideThoseHeldAndComeBack) {
   EXPECT_FALSE(budget.reserve(41));
 }
 
+TEST(ByteBudgetTest, AReservationGrowsOnlyByWhatFits) {
+  ByteBudget budget(100);
+  std::optional<ByteBudget::Reservation> other = budget.reserve(30);
+  {
+    std::optional<ByteBudget::Reservation> growing = budget.reserve(0);
+    ASSERT_TRUE(growing);
+    EXPECT_TRUE(growing->grow(50));
+    // A piece that does not fit is not taken, not even in part.
+    EXPECT_FALSE(growing->grow(21));
+    EXPECT_EQ(growing->bytes(), 50);
+    EXPECT_TRUE(growing->grow(20));
+    EXPECT_EQ(budget.held(), 100);
+  }
+  // All that it grew to comes back.
+  EXPECT_EQ(budget.held(), 30);
+}
+
 TEST(ByteBudgetTest, ThreadsAtOnceNeverTakeMoreThanTheTotal) {
   constexpr int64_t kTotal = 1000;
   ByteBudget budget(kTotal);
