@@ -1,5 +1,5 @@
 // The template parser and renderer on any text, with a context holding a
-// few values and a loader folder that holds nothing.
+// few values (a text, a number, a list) and a loader folder that holds nothing.
 
 #include <filesystem>
 #include <memory>
@@ -30,6 +30,8 @@ QA_FUZZ_TARGET(TemplateFuzz) {
   vtl::Context context;
   context.put("name", std::string("Lamp"));
   context.put("count", 3);
+  // A list from outside, for the methods that change lists.
+  context.put("items", vtl::Value::stringList({"a", "b"}));
   platform::StringWriter out;
   try {
     engine().evaluate(context, out, "fuzz.vm", std::string(input));

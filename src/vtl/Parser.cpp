@@ -772,6 +772,7 @@ MacroCallNode* Parser::tryMacroCall(std::string_view name, size_t offset) {
   size_t exprs = exprStack_.size();
   size_t links = linkStack_.size();
   size_t branches = branchStack_.size();
+  size_t texts = deferredTexts_.size();  // nor its texts be read later
   try {
     MacroCallNode* node = parseMacroCall(name, offset);
     node->findWhenRun = true;
@@ -781,6 +782,7 @@ MacroCallNode* Parser::tryMacroCall(std::string_view name, size_t offset) {
     exprStack_.resize(exprs);
     linkStack_.resize(links);
     branchStack_.resize(branches);
+    deferredTexts_.resize(texts);
     return nullptr;
   }
 }

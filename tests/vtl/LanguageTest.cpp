@@ -215,6 +215,8 @@ TEST(Macros, NamesAndCallsInTexts) {
       {"#foreach($i in [1, 2])#set($s = \"#later($i)\")$s#end#macro(later $v)[$v]#end", "[1][2]"},
       {"#macro(outer)#set($s = \"#later()\")$s#end#macro(later)L#end#outer()", "L"},
       {"#set($s = \"#never() #later()\")$s#macro(later)L#end", "#never() L"},
+      // A call whose arguments do not parse leaves no text of them to be read.
+      {"#macro(o)#later(\"#if(true)\" ]#end#end#o()", "#later(\"\" ]"},
   });
 }
 
