@@ -165,7 +165,7 @@ Parser::BlockResult Parser::parseBlock() {
     char c = text_[pos_];
     if (c == '$') {
       size_t at = pos_;
-      if (parseSlashBang(nodes, at, at)) continue;
+      if (at + 1 < end_ && text_[at + 1] == '\\' && parseSlashBang(nodes, at, at)) continue;
       const ReferenceExpr* ref = parseReference(at);
       if (ref) {
         auto* node = arena_.make<ReferenceNode>();
@@ -239,7 +239,6 @@ bool Parser::startsReference(size_t at) const {
 // written but for one backslash less; backslashes before the "$" stay.
 bool Parser::parseSlashBang(std::vector<Node*>& nodes, size_t start, size_t dollar) {
   size_t p = dollar + 1;
-  if (p >= end_ || text_[p] != '\\') return false;
   while (p < end_ && text_[p] == '\\') ++p;
   if (p >= end_ || text_[p] != '!') return false;
   size_t q = p + 1 < end_ && text_[p + 1] == '{' ? p + 2 : p + 1;
@@ -393,7 +392,7 @@ void Parser::parseBackslashes(std::vector<Node*>& nodes) {
   size_t count = p - start;
   if (p < end_ && text_[p] == '$') {
     pos_ = p;
-    if (parseSlashBang(nodes, start, p)) return;
+    if (p + 1 < end_ && text_[p + 1] == '\\' && parseSlashBang(nodes, start, p)) return;
     const ReferenceExpr* ref = parseReference(p);
     if (ref) {
       auto* node = arena_.make<ReferenceNode>();
@@ -989,9 +988,14 @@ Expr* Parser::parseList() {
   if (pos_ < end_ && text_[pos_] == ']') {
     ++pos_;
   } else {
+    skipSpace();
+    size_t firstAt = pos_;
     Expr* first = parsePrimary();
     skipSpace();
-    if (text_.compare(pos_, 2, "..") == 0 && pos_ + 2 <= end_) return parseRange(at, first);
+    if (text_.compare(pos_, 2, "..") == 0 && pos_ + 2 <= end_) {
+      if (!isRangeBound(firstAt)) fail(pos_);
+      return parseRange(at, first);
+    }
     exprStack_.push_back(first);
     while (pos_ < end_ && text_[pos_] == ',') {
       ++pos_;
@@ -1008,22 +1012,21 @@ Expr* Parser::parseList() {
   return foldConstant(list);
 }
 
-// The rest of a range from its "..": the bounds are whole numbers or
-// references.
+// Whether the value read at `at` may bound a range: a whole number or a
+// reference, told by their first character.
+bool Parser::isRangeBound(size_t at) const {
+  return at < end_ && (text_[at] == '$' || text_[at] == '-' || isDigit(text_[at]));
+}
+
+// The rest of a range from its "..".
 Expr* Parser::parseRange(size_t at, Expr* from) {
-  auto bound = [](const Expr* e) {
-    auto* literal = dynamic_cast<const LiteralExpr*>(e);
-    return literal ? literal->value.isInt() : dynamic_cast<const ReferenceExpr*>(e) != nullptr;
-  };
-  if (!bound(from)) fail(pos_);
   pos_ += 2;
   auto* range = arena_.make<RangeExpr>();
   range->offset = static_cast<uint32_t>(at);
   range->from = from;
   skipSpace();
-  size_t to = pos_;
+  if (!isRangeBound(pos_)) fail(pos_);
   range->to = parsePrimary();
-  if (!bound(range->to)) fail(to);
   skipSpace();
   if (pos_ >= end_ || text_[pos_] != ']') fail(pos_);
   ++pos_;

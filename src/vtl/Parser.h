@@ -85,6 +85,7 @@ class Parser {
   size_t stringEnd(size_t at) const;
   Expr* parseNumber();
   Expr* parseList();
+  bool isRangeBound(size_t at) const;
   Expr* parseRange(size_t at, Expr* from);
   void parseDeferredText(const DeferredText& text);
   Expr* foldConstant(Expr* expr);
