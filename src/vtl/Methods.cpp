@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cwctype>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "platform/Exceptions.h"
 #include "platform/Regex.h"
@@ -356,59 +358,103 @@ Value subList(const List& list, const Value& from, const Value& to) {
   return Value(std::move(part));
 }
 
-bool listMethod(const std::shared_ptr<List>& self, std::string_view name, std::span<const Value> args,
-                Value& result) {
-  List& list = *self;
-  // Arrays have no methods of their own.
-  if (list.isArray()) return false;
-  if (args.empty()) {
-    if (name == "size") {
-      result = Value(static_cast<int32_t>(list.items.size()));
-    } else if (name == "isEmpty") {
-      result = Value(list.items.empty());
-    } else if (name == "iterator") {
-      result = Value(std::make_shared<IteratorObject>(self));
-    } else {
-      return false;
-    }
-    return true;
+// An index of a list's item, checked as the list checks it.
+void checkIndex(const List& list, int32_t i) {
+  if (i < 0 || static_cast<size_t>(i) >= list.items.size()) {
+    throw platform::IndexOutOfBoundsException("Index " + std::to_string(i) + " out of bounds for length " +
+                                              std::to_string(list.items.size()));
   }
-  if (name == "subList" && args.size() == 2 && args[0].isInt() && args[1].isInt()) {
-    result = subList(list, args[0], args[1]);
-    return true;
-  }
-  if (args.size() != 1) return false;
-  if (name == "add") {
+}
+
+bool containsAll(const List& list, const List& other) {
+  return std::all_of(other.items.begin(), other.items.end(),
+                     [&](const Value& item) { return indexIn(list, item) >= 0; });
+}
+
+// The methods that change the list. Those without a result of their own
+// (add at an index, clear) answer an empty text, as methods without a value
+// render nothing.
+bool listChange(List& list, std::string_view name, std::span<const Value> args, Value& result) {
+  size_t argc = args.size();
+  if (name == "clear" && argc == 0) {
+    list.items.clear();
+    result = Value(std::string());
+  } else if (name == "add" && argc == 1) {
     list.items.push_back(args[0]);
     result = Value(true);
-    return true;
+  } else if (name == "add" && argc == 2 && args[0].isInt()) {
+    int32_t i = args[0].asInt();
+    if (i < 0 || static_cast<size_t>(i) > list.items.size()) {
+      throw platform::IndexOutOfBoundsException("Index: " + std::to_string(i) +
+                                                ", Size: " + std::to_string(list.items.size()));
+    }
+    list.items.insert(list.items.begin() + i, args[1]);
+    result = Value(std::string());
+  } else if (name == "addAll" && argc == 1 && args[0].isList()) {
+    // A copy first: the list may be added to itself.
+    std::vector<Value> added = args[0].asList()->items;
+    list.items.insert(list.items.end(), added.begin(), added.end());
+    result = Value(!added.empty());
+  } else if (name == "set" && argc == 2 && args[0].isInt()) {
+    checkIndex(list, args[0].asInt());
+    Value& slot = list.items[args[0].asInt()];
+    Value previous = std::exchange(slot, args[1]);
+    result = std::move(previous);
+  } else if (name == "remove" && argc == 1 && args[0].isInt()) {
+    checkIndex(list, args[0].asInt());
+    auto at = list.items.begin() + args[0].asInt();
+    result = std::move(*at);
+    list.items.erase(at);
+  } else if (name == "remove" && argc == 1) {
+    int32_t i = indexIn(list, args[0]);
+    if (i >= 0) list.items.erase(list.items.begin() + i);
+    result = Value(i >= 0);
+  } else {
+    return false;
   }
-  if (name == "indexOf") {
+  return true;
+}
+
+bool listQuery(const std::shared_ptr<List>& self, std::string_view name, std::span<const Value> args,
+               Value& result) {
+  const List& list = *self;
+  size_t argc = args.size();
+  if (argc == 0 && name == "size") {
+    result = Value(static_cast<int32_t>(list.items.size()));
+  } else if (argc == 0 && name == "isEmpty") {
+    result = Value(list.items.empty());
+  } else if (argc == 0 && name == "iterator") {
+    result = Value(std::make_shared<IteratorObject>(self));
+  } else if (name == "subList" && argc == 2 && args[0].isInt() && args[1].isInt()) {
+    result = subList(list, args[0], args[1]);
+  } else if (name == "indexOf" && argc == 1) {
     result = Value(indexIn(list, args[0]));
-    return true;
-  }
-  if (name == "get") {
-    if (!args[0].isInt()) return false;
+  } else if (name == "lastIndexOf" && argc == 1) {
+    int32_t i = static_cast<int32_t>(list.items.size()) - 1;
+    while (i >= 0 && !list.items[i].equals(args[0])) --i;
+    result = Value(i);
+  } else if (name == "get" && argc == 1 && args[0].isInt()) {
     int32_t i = args[0].asInt();
     if (i < 0 || static_cast<size_t>(i) >= list.items.size()) {
       throw platform::IndexOutOfBoundsException("Index: " + std::to_string(i) +
                                                 ", Size: " + std::to_string(list.items.size()));
     }
     result = list.items[i];
-    return true;
+  } else if (name == "contains" && argc == 1) {
+    result = Value(indexIn(list, args[0]) >= 0);
+  } else if (name == "containsAll" && argc == 1 && args[0].isList()) {
+    result = Value(containsAll(list, *args[0].asList()));
+  } else {
+    return false;
   }
-  if (name == "contains") {
-    bool found = false;
-    for (const Value& item : list.items) {
-      if (item.equals(args[0])) {
-        found = true;
-        break;
-      }
-    }
-    result = Value(found);
-    return true;
-  }
-  return false;
+  return true;
+}
+
+bool listMethod(const std::shared_ptr<List>& self, std::string_view name, std::span<const Value> args,
+                Value& result) {
+  // Arrays have no methods of their own.
+  if (self->isArray()) return false;
+  return listQuery(self, name, args, result) || listChange(*self, name, args, result);
 }
 
 // What every value answers.

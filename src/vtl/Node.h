@@ -177,6 +177,11 @@ struct ForeachNode : Node {
 struct IncludeNode : Node {
   Span<Expr*> names;
   void render(Renderer& r) const override;
+
+ private:
+  // Only texts and references name files; a number, truth value or list
+  // written there writes the include error note.
+  static bool canName(const Expr* name);
 };
 
 struct ParseNode : Node {

@@ -31,7 +31,7 @@ bool isStringEscape(char c) {
 
 bool isDirectiveWord(std::string_view w) {
   return w == "set" || w == "if" || w == "elseif" || w == "else" || w == "end" || w == "foreach" ||
-         w == "include" || w == "parse" || w == "macro" || w == "stop";
+         w == "include" || w == "parse" || w == "macro" || w == "stop" || w == "literal";
 }
 
 }  // namespace
@@ -69,8 +69,12 @@ Parser::Parser(std::shared_ptr<Template> tmpl, MacroTable& macros)
       stepPool_(kMaxNesting + 2) {}
 
 void Parser::parse() {
+  // A "$" or "#" can begin nothing as the last byte.
+  if (!text_.empty() && (text_.back() == '$' || text_.back() == '#')) fail(end_);
   BlockResult top = parseBlock();
   if (top.end != End::kEof) fail(top.endOffset);
+  // Copied: a text may hold further texts.
+  for (size_t i = 0; i < deferredTexts_.size(); ++i) parseDeferredText(DeferredText(deferredTexts_[i]));
   for (MacroCallNode* use : forwardUses_) use->macro = macros_.find(use->name).get();
   template_->setRoot(top.block);
   template_->setSymbolCount(static_cast<uint32_t>(symbols_.size()));
@@ -155,11 +159,13 @@ Parser::BlockResult Parser::parseBlock() {
   // One list per nesting level, reused from block to block.
   std::vector<Node*>& nodes = nodePool_[depth_];
   nodes.clear();
-  BlockResult result{nullptr, End::kEof, end_};
+  BlockResult result{nullptr, End::kEof, end_, false};
+  size_t marks = contentMarks_;
   while (pos_ < end_) {
     char c = text_[pos_];
     if (c == '$') {
       size_t at = pos_;
+      if (at + 1 < end_ && text_[at + 1] == '\\' && parseSlashBang(nodes, at, at)) continue;
       const ReferenceExpr* ref = parseReference(at);
       if (ref) {
         auto* node = arena_.make<ReferenceNode>();
@@ -198,6 +204,7 @@ Parser::BlockResult Parser::parseBlock() {
   auto* block = arena_.make<Block>();
   block->children = arena_.copy(nodes);
   result.block = block;
+  result.empty = nodes.empty() && marks == contentMarks_;
   return result;
 }
 
@@ -211,11 +218,35 @@ bool Parser::lookingAtSet(size_t at) const {
 }
 
 // "$!" before what cannot begin a name or "{": the "!" is dropped, the "$"
-// stays. The length to skip after the "$".
+// stays; before a reference both stay. The length to skip after the "$".
 size_t Parser::bangWithoutName(size_t dollar) const {
   size_t p = dollar + 1;
   if (p >= end_ || text_[p] != '!') return 0;
-  return p + 1 < end_ && (text_[p + 1] == '{' || isIdentifierStart(text_[p + 1])) ? 0 : 1;
+  if (p + 1 < end_ && (text_[p + 1] == '{' || isIdentifierStart(text_[p + 1]))) return 0;
+  return startsReference(p + 1) ? 0 : 1;
+}
+
+// Whether a reference begins at `at`: "$", "!" if any, "{" if any, a name.
+bool Parser::startsReference(size_t at) const {
+  if (at >= end_ || text_[at] != '$') return false;
+  size_t p = at + 1;
+  if (p < end_ && text_[p] == '!') ++p;
+  if (p < end_ && text_[p] == '{') ++p;
+  return p < end_ && isIdentifierStart(text_[p]);
+}
+
+// "$\!name": backslashes between "$" and "!" make the reference text, as
+// written but for one backslash less; backslashes before the "$" stay.
+bool Parser::parseSlashBang(std::vector<Node*>& nodes, size_t start, size_t dollar) {
+  size_t p = dollar + 1;
+  while (p < end_ && text_[p] == '\\') ++p;
+  if (p >= end_ || text_[p] != '!') return false;
+  size_t q = p + 1 < end_ && text_[p + 1] == '{' ? p + 2 : p + 1;
+  if (q >= end_ || !isIdentifierStart(text_[q])) return false;
+  parseReference(dollar, p);  // for where it ends
+  emitText(nodes, start, dollar + 1);
+  emitText(nodes, dollar + 2, pos_);
+  return true;
 }
 
 void Parser::emitText(std::vector<Node*>& nodes, size_t from, size_t to) {
@@ -236,7 +267,7 @@ void Parser::emitText(std::vector<Node*>& nodes, size_t from, size_t to) {
 
 size_t Parser::wordEnd(size_t at) const {
   size_t p = at;
-  if (p < end_ && isLetter(text_[p])) {
+  if (p < end_ && isIdentifierStart(text_[p])) {
     while (p < end_ && isWordChar(text_[p])) ++p;
   }
   return p;
@@ -248,11 +279,13 @@ bool Parser::parseHash(std::vector<Node*>& nodes, BlockResult& result) {
   size_t at = pos_;
   size_t p = at + 1;
   if (p < end_ && text_[p] == '#') {
+    ++contentMarks_;
     skipLineComment(p + 1);
     return false;
   }
   if (p < end_ && text_[p] == '*') {
-    skipBlockComment(p + 1);
+    ++contentMarks_;
+    pos_ = blockCommentEnd(p + 1);
     return false;
   }
   // "#{" begins no directive: "#{if}" and its kind are text.
@@ -266,17 +299,20 @@ bool Parser::parseHash(std::vector<Node*>& nodes, BlockResult& result) {
 }
 
 // A line comment ends with its line; one that runs into the end of the text
-// is an error.
+// is an error. A "#*" in it opens a block comment, after which the line
+// comment goes on.
 void Parser::skipLineComment(size_t from) {
   size_t p = from;
-  while (p < end_ && text_[p] != '\n' && text_[p] != '\r') ++p;
+  while (p < end_ && text_[p] != '\n' && text_[p] != '\r') {
+    p = text_[p] == '#' && p + 1 < end_ && text_[p + 1] == '*' ? blockCommentEnd(p + 2) : p + 1;
+  }
   if (p >= end_) fail(end_, "Line comment without a line end");
   pos_ = p + ((text_[p] == '\r' && p + 1 < end_ && text_[p + 1] == '\n') ? 2 : 1);
 }
 
 // Block comments nest: every "#*" inside needs its own "*#". A "##" inside is
-// read as one piece, so its second "#" opens nothing.
-void Parser::skipBlockComment(size_t from) {
+// read as one piece, so its second "#" opens nothing. Where the comment ends.
+size_t Parser::blockCommentEnd(size_t from) const {
   int open = 1;
   size_t p = from;
   while (p + 1 < end_) {
@@ -284,10 +320,7 @@ void Parser::skipBlockComment(size_t from) {
     char d = text_[p + 1];
     if (c == '*' && d == '#') {
       p += 2;
-      if (--open == 0) {
-        pos_ = p;
-        return;
-      }
+      if (--open == 0) return p;
     } else if (c == '#' && (d == '*' || d == '#')) {
       if (d == '*') ++open;
       p += 2;
@@ -329,7 +362,10 @@ bool Parser::parseDirective(std::vector<Node*>& nodes, std::string_view word, si
     node = parseInclude(at);
   } else if (word == "parse") {
     node = parseParse(at);
+  } else if (word == "literal") {
+    node = parseLiteral(at);
   } else if (word == "macro") {
+    ++contentMarks_;
     parseMacroDefinition(at);
     return false;
   } else {
@@ -356,6 +392,7 @@ void Parser::parseBackslashes(std::vector<Node*>& nodes) {
   size_t count = p - start;
   if (p < end_ && text_[p] == '$') {
     pos_ = p;
+    if (p + 1 < end_ && text_[p + 1] == '\\' && parseSlashBang(nodes, start, p)) return;
     const ReferenceExpr* ref = parseReference(p);
     if (ref) {
       auto* node = arena_.make<ReferenceNode>();
@@ -406,8 +443,11 @@ void Parser::parseBackslashes(std::vector<Node*>& nodes) {
 
 // A reference at offset ("$" [!] [{] name (.name | .name(args))* [}]), or
 // nullptr when the text there only looks like one.
-const ReferenceExpr* Parser::parseReference(size_t offset) {
-  size_t p = offset + 1;
+const ReferenceExpr* Parser::parseReference(size_t offset) { return parseReference(offset, offset + 1); }
+
+// The same with the "!", "{" or name at `from`.
+const ReferenceExpr* Parser::parseReference(size_t offset, size_t from) {
+  size_t p = from;
   bool quiet = false;
   if (p < end_ && text_[p] == '!') {
     quiet = true;
@@ -435,31 +475,14 @@ const ReferenceExpr* Parser::parseReference(size_t offset) {
     while (q < end_ && isIdentifierChar(text_[q])) ++q;
     Step step;
     step.name = text_.substr(nameStart, q - nameStart);
-    if (q < end_ && text_[q] == '(') {
-      Nesting nesting(*this, q);
+    // A "(" right before a line break opens no arguments: the reference
+    // ends with this name.
+    bool call = q < end_ && text_[q] == '(' &&
+                !(q + 1 < end_ && (text_[q + 1] == '\n' || text_[q + 1] == '\r'));
+    if (call) {
       step.method = true;
-      pos_ = q + 1;
-      skipSpace();
       size_t args = exprStack_.size();
-      if (pos_ < end_ && text_[pos_] == ')') {
-        ++pos_;
-      } else {
-        while (true) {
-          Expr* arg = parsePrimary();
-          exprStack_.push_back(arg);
-          skipSpace();
-          if (pos_ < end_ && text_[pos_] == ',') {
-            ++pos_;
-            skipSpace();
-            continue;
-          }
-          if (pos_ < end_ && text_[pos_] == ')') {
-            ++pos_;
-            break;
-          }
-          fail(pos_);
-        }
-      }
+      parseMethodArguments(q);
       step.args = arena_.take(exprStack_, args);
       q = pos_;
     } else {
@@ -478,6 +501,31 @@ const ReferenceExpr* Parser::parseReference(size_t offset) {
   ref->literal = text_.substr(offset, p - offset);
   pos_ = p;
   return ref;
+}
+
+// The arguments of a method from its "(" at open: values separated by
+// commas, on one line, up to ")"; "()" holds none, blanks alone are an error.
+void Parser::parseMethodArguments(size_t open) {
+  Nesting nesting(*this, open);
+  SingleLine line(*this, true);
+  pos_ = open + 1;
+  if (pos_ < end_ && text_[pos_] == ')') {
+    ++pos_;
+    return;
+  }
+  while (true) {
+    exprStack_.push_back(parsePrimary());
+    skipSpace();
+    if (pos_ < end_ && text_[pos_] == ',') {
+      ++pos_;
+      continue;
+    }
+    if (pos_ < end_ && text_[pos_] == ')') {
+      ++pos_;
+      return;
+    }
+    fail(pos_);
+  }
 }
 
 // ---- directives ----
@@ -524,14 +572,16 @@ void Parser::eatLineEnd() {
   }
 }
 
-const Block* Parser::parseBody(End expected, size_t directiveOffset) {
+// A block up to its end, which must be the expected one; an empty block is
+// an error.
+Parser::BlockResult Parser::parseBody(End expected) {
   BlockResult body = parseBlock();
   if (body.end != expected) {
     if (body.end == End::kEof) fail(end_);
     fail(body.endOffset);
   }
-  (void)directiveOffset;
-  return body.block;
+  if (body.empty) fail(body.endOffset);
+  return body;
 }
 
 Node* Parser::parseSet(size_t offset) {
@@ -561,10 +611,11 @@ Node* Parser::parseIf(size_t offset) {
   while (true) {
     BlockResult body = parseBlock();
     branchStack_.push_back(IfBranch{condition, body.block});
-    if (body.end == End::kEnd) break;
     if (body.end == End::kEof) fail(end_);
+    if (body.empty) fail(body.endOffset);
+    if (body.end == End::kEnd) break;
     if (body.end == End::kElse) {
-      node->otherwise = parseBody(End::kEnd, body.endOffset);
+      node->otherwise = parseBody(End::kEnd).block;
       break;
     }
     openParen(body.endOffset);  // #elseif
@@ -601,8 +652,7 @@ Node* Parser::parseForeach(size_t offset) {
   node->items = parsePrimary();
   closeParen();
   line.end();
-  node->body = parseBody(End::kEnd, offset);
-  if (node->body->children.empty()) fail(offset, "#foreach with an empty body");
+  node->body = parseBody(End::kEnd).block;
   return node;
 }
 
@@ -623,22 +673,40 @@ Span<Expr*> Parser::parseArguments() {
 
 Node* Parser::parseInclude(size_t offset) {
   openParen(offset);
+  SingleLine line(*this, true);
   auto* node = arena_.make<IncludeNode>();
   node->names = parseArguments();
   return node;
 }
 
+// Arguments after the first are read and left unused.
 Node* Parser::parseParse(size_t offset) {
   openParen(offset);
+  SingleLine line(*this, true);
   Span<Expr*> args = parseArguments();
-  if (args.size() != 1) fail(offset, "#parse takes one argument");
+  if (args.empty()) fail(offset, "#parse without an argument");
   auto* node = arena_.make<ParseNode>();
   node->name = args[0];
   return node;
 }
 
+// "#literal()": its body is parsed as any block and written as its source.
+Node* Parser::parseLiteral(size_t offset) {
+  openParen(offset);
+  {
+    SingleLine line(*this, true);
+    closeParen();
+  }
+  size_t from = pos_;
+  BlockResult body = parseBody(End::kEnd);
+  auto* node = arena_.make<TextNode>();
+  node->text = text_.substr(from, body.endOffset - from);
+  return node;
+}
+
 void Parser::parseMacroDefinition(size_t offset) {
   openParen(offset);
+  SingleLine line(*this, true);
   skipSpace();
   size_t nameStart = pos_;
   size_t nameStop = wordEnd(nameStart);
@@ -656,12 +724,13 @@ void Parser::parseMacroDefinition(size_t offset) {
     macro->parameters.emplace_back(param->root);
   }
   closeParen();
+  line.end();
   ++macroBodies_;
   struct Leave {
     int& count;
     ~Leave() { --count; }
   } leave{macroBodies_};
-  macro->body = parseBody(End::kEnd, offset);
+  macro->body = parseBody(End::kEnd).block;
   macro->owner = template_;
   macros_.add(std::move(macro));
 }
@@ -702,6 +771,7 @@ MacroCallNode* Parser::tryMacroCall(std::string_view name, size_t offset) {
   size_t exprs = exprStack_.size();
   size_t links = linkStack_.size();
   size_t branches = branchStack_.size();
+  size_t texts = deferredTexts_.size();  // nor its texts be read later
   try {
     MacroCallNode* node = parseMacroCall(name, offset);
     node->findWhenRun = true;
@@ -711,11 +781,13 @@ MacroCallNode* Parser::tryMacroCall(std::string_view name, size_t offset) {
     exprStack_.resize(exprs);
     linkStack_.resize(links);
     branchStack_.resize(branches);
+    deferredTexts_.resize(texts);
     return nullptr;
   }
 }
 
 MacroCallNode* Parser::parseMacroCall(std::string_view name, size_t offset) {
+  SingleLine line(*this, true);
   ++pos_;  // "("
   auto* node = arena_.make<MacroCallNode>();
   node->name = name;
@@ -855,20 +927,24 @@ Expr* Parser::parseString() {
     literal->value = Value(content);
     return literal;
   }
-  // The content is parsed as a template of its own, within these bounds.
+  auto* node = arena_.make<InterpolatedExpr>();
+  node->offset = static_cast<uint32_t>(at);
+  deferredTexts_.push_back(DeferredText{node, at + 1, p, macroBodies_});
+  return node;
+}
+
+// The content of a double-quoted text, parsed as a template of its own within
+// its bounds, as if in the macro body it was written in, if any.
+void Parser::parseDeferredText(const DeferredText& text) {
   size_t savedEnd = end_;
-  size_t after = pos_;
-  pos_ = at + 1;
-  end_ = p;
-  SingleLine free(*this, false);
+  pos_ = text.from;
+  end_ = text.to;
+  macroBodies_ = text.macroBodies;
   BlockResult body = parseBlock();
   if (body.end != End::kEof) fail(body.endOffset);
   end_ = savedEnd;
-  pos_ = after;
-  auto* node = arena_.make<InterpolatedExpr>();
-  node->offset = static_cast<uint32_t>(at);
-  node->body = body.block;
-  return node;
+  macroBodies_ = 0;
+  text.expr->body = body.block;
 }
 
 // Where the text written at `at` closes. A text holds no line end. In double
@@ -907,23 +983,18 @@ Expr* Parser::parseList() {
   size_t at = pos_;
   Nesting nesting(*this, at);
   ++pos_;
-  skipSpace();
   size_t items = exprStack_.size();
+  // Only "[]" is the empty list: blanks alone are an error.
   if (pos_ < end_ && text_[pos_] == ']') {
     ++pos_;
   } else {
+    skipSpace();
+    size_t firstAt = pos_;
     Expr* first = parsePrimary();
     skipSpace();
     if (text_.compare(pos_, 2, "..") == 0 && pos_ + 2 <= end_) {
-      pos_ += 2;
-      auto* range = arena_.make<RangeExpr>();
-      range->offset = static_cast<uint32_t>(at);
-      range->from = first;
-      range->to = parsePrimary();
-      skipSpace();
-      if (pos_ >= end_ || text_[pos_] != ']') fail(pos_);
-      ++pos_;
-      return foldConstant(range);
+      if (!isRangeBound(firstAt)) fail(pos_);
+      return parseRange(at, first);
     }
     exprStack_.push_back(first);
     while (pos_ < end_ && text_[pos_] == ',') {
@@ -939,6 +1010,27 @@ Expr* Parser::parseList() {
   list->offset = static_cast<uint32_t>(at);
   list->items = arena_.take(exprStack_, items);
   return foldConstant(list);
+}
+
+// Whether the value read at `at` may bound a range: a whole number or a
+// reference, told by their first character.
+bool Parser::isRangeBound(size_t at) const {
+  return at < end_ && (text_[at] == '$' || text_[at] == '-' || isDigit(text_[at]));
+}
+
+// The rest of a range from its "..".
+Expr* Parser::parseRange(size_t at, Expr* from) {
+  pos_ += 2;
+  auto* range = arena_.make<RangeExpr>();
+  range->offset = static_cast<uint32_t>(at);
+  range->from = from;
+  skipSpace();
+  if (!isRangeBound(pos_)) fail(pos_);
+  range->to = parsePrimary();
+  skipSpace();
+  if (pos_ >= end_ || text_[pos_] != ']') fail(pos_);
+  ++pos_;
+  return foldConstant(range);
 }
 
 // A list or range made only of literals has its items made once, here.

@@ -28,6 +28,15 @@ class Parser {
     const Block* block;
     End end;
     size_t endOffset;
+    bool empty;  // nothing in it, not even a comment
+  };
+  // A double-quoted text whose content is read once the whole template is
+  // parsed, so that it sees every macro the template defines.
+  struct DeferredText {
+    InterpolatedExpr* expr;
+    size_t from;
+    size_t to;
+    int macroBodies;
   };
   class Nesting;
   class SingleLine;
@@ -36,8 +45,9 @@ class Parser {
   void emitText(std::vector<Node*>& nodes, size_t from, size_t to);
   bool parseHash(std::vector<Node*>& nodes, BlockResult& result);
   void skipLineComment(size_t from);
-  void skipBlockComment(size_t from);
+  size_t blockCommentEnd(size_t from) const;
   void parseBackslashes(std::vector<Node*>& nodes);
+  bool parseSlashBang(std::vector<Node*>& nodes, size_t start, size_t dollar);
   bool parseDirective(std::vector<Node*>& nodes, std::string_view word, size_t hashOffset,
                       size_t afterWord, BlockResult& result);
 
@@ -47,14 +57,18 @@ class Parser {
   Node* parseForeach(size_t offset);
   Node* parseInclude(size_t offset);
   Node* parseParse(size_t offset);
+  Node* parseLiteral(size_t offset);
   void parseMacroDefinition(size_t offset);
   Node* parseMacroUse(std::string_view name, size_t offset, size_t after);
   MacroCallNode* tryMacroCall(std::string_view name, size_t offset);
   MacroCallNode* parseMacroCall(std::string_view name, size_t offset);
-  const Block* parseBody(End expected, size_t directiveOffset);
+  BlockResult parseBody(End expected);
   Span<Expr*> parseArguments();
 
   const ReferenceExpr* parseReference(size_t offset);
+  const ReferenceExpr* parseReference(size_t offset, size_t from);
+  void parseMethodArguments(size_t open);
+  bool startsReference(size_t at) const;
   Expr* parseExpression();
   Expr* parseChain(int level);
   // A binary operator and its precedence level (0 loosest); level -1 is none.
@@ -71,6 +85,9 @@ class Parser {
   size_t stringEnd(size_t at) const;
   Expr* parseNumber();
   Expr* parseList();
+  bool isRangeBound(size_t at) const;
+  Expr* parseRange(size_t at, Expr* from);
+  void parseDeferredText(const DeferredText& text);
   Expr* foldConstant(Expr* expr);
 
   void openParen(size_t directiveOffset);
@@ -98,6 +115,10 @@ class Parser {
   bool singleLine_ = false;  // line breaks end directive arguments with an error
   int macroBodies_ = 0;      // macro definitions being parsed
   std::vector<MacroCallNode*> forwardUses_;  // "#name" of no macro known yet
+  std::vector<DeferredText> deferredTexts_;
+  // Counts the comments and macro definitions met, which make a block
+  // non-empty without a node of their own.
+  size_t contentMarks_ = 0;
   TextNode* lastText_ = nullptr;  // the text node emitText made last
   // Variable names, numbered in order of appearance, and an open-addressing
   // index over them by hash (0 is a free slot, otherwise symbol + 1).

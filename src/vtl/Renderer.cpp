@@ -186,12 +186,26 @@ void Renderer::enterBlock() {
 
 void Renderer::leaveBlock() { --blockDepth; }
 
-int Renderer::parameterIndex(std::string_view name) const {
-  const auto& params = frame_->macro->parameters;
+int Renderer::parameterIndex(const Frame& frame, std::string_view name) {
+  const auto& params = frame.macro->parameters;
   for (size_t i = 0; i < params.size(); ++i) {
     if (params[i] == name) return static_cast<int>(i);
   }
   return -1;
+}
+
+const Expr* Renderer::argumentWritten(const Expr* expr) const {
+  for (const Frame* frame = frame_; frame; frame = frame->caller) {
+    auto* ref = dynamic_cast<const ReferenceExpr*>(expr);
+    if (!ref || !ref->steps.empty()) break;
+    int i = parameterIndex(*frame, ref->root);
+    if (i < 0) break;
+    for (const auto& local : frame->locals) {
+      if (local.first == ref->root) return expr;
+    }
+    expr = frame->args[i];
+  }
+  return expr;
 }
 
 const ReferenceExpr* Renderer::argumentReference(std::string_view name) const {
@@ -534,10 +548,16 @@ void ForeachNode::render(Renderer& r) const {
   }
 }
 
+bool IncludeNode::canName(const Expr* name) {
+  if (auto* literal = dynamic_cast<const LiteralExpr*>(name)) return literal->value.isString();
+  return dynamic_cast<const ReferenceExpr*>(name) || dynamic_cast<const InterpolatedExpr*>(name);
+}
+
 void IncludeNode::render(Renderer& r) const {
   for (size_t i = 0; i < names.size(); ++i) {
     Value scratch;
-    const Value& v = names[i]->eval(r, scratch);
+    bool named = canName(r.argumentWritten(names[i]));
+    const Value& v = named ? names[i]->eval(r, scratch) : kNull;
     if (v.isNull()) {
       Engine& engine = r.engine();
       r.write(engine.includeErrorStart());

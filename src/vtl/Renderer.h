@@ -111,6 +111,9 @@ class Renderer {
   const Template& currentTemplate() const { return *templates_.back(); }
   size_t parseDepth() const { return templates_.size(); }
   void callMacro(const Macro& macro, Span<Expr*> args);
+  // What the caller wrote for a macro parameter, through the calls under way
+  // (while no #set has given it a value of its own); expr when it is none.
+  const Expr* argumentWritten(const Expr* expr) const;
 
  private:
   using SymbolCache = SymbolCells::Table;
@@ -127,7 +130,8 @@ class Renderer {
   void writeGrowing(std::string_view text);
   void writeOther(const Value& value);
   void addBuffer();
-  int parameterIndex(std::string_view name) const;
+  int parameterIndex(std::string_view name) const { return parameterIndex(*frame_, name); }
+  static int parameterIndex(const Frame& frame, std::string_view name);
   const ReferenceExpr* argumentReference(std::string_view name) const;
   void writeNameAndSteps(const ReferenceExpr& ref);
   const Value* lookupInMacro(std::string_view name, size_t hash, uint32_t symbol, Value& scratch);

@@ -13,7 +13,7 @@
 
 namespace {
 
-const char* const kSets[] = {"vtl", "vtl2", "vtl3"};
+const char* const kSets[] = {"vtl", "vtl2", "vtl3", "vtl4"};
 
 // Each entry is "set/case", relative to the conformance folder.
 std::vector<std::string> caseNames() {

@@ -147,6 +147,26 @@ TEST(Files, IncludeOfNoValueWritesItsErrorNote) {
             "[ ( error with arg 0 please see log. ) ][R ( error with arg 1 please see log. ) ][]");
 }
 
+// A number, truth value or list written as an #include argument names no
+// file; #parse reads its first argument only.
+TEST(Files, IncludeOfALiteralOtherThanTextWritesItsErrorNote) {
+  testsupport::TempDir dir;
+  dir.write("a.txt", "A");
+  dir.write("p.vm", "P");
+  dir.write("main.vm",
+            "#macro(m $x)#include('a.txt' $x)#end#m(false)|#foreach($i in [1])#include(\"a.txt\" 7)#end|"
+            "#include('a.txt' [1..2] $name)|#parse('p.vm' $nope 5)#parse(\"p.vm\" [1])");
+  auto engine = vtltest::engineFor(dir.path());
+  vtl::Context context;
+  context.put("name", vtl::Value("a.txt"));
+  std::string error = "<!-- include error : error with arg 1 please see log. see error log -->";
+  EXPECT_EQ(merge(*engine, "main.vm", context), "A" + error + "|A" + error + "|A" + error + "A|PP");
+  // A parameter stands for what the caller wrote, through nested calls.
+  dir.write("macro.vm", "#macro(in $f)#include($f)#end#macro(out $g)#in($g)#end#out(5)|#out('a.txt')");
+  EXPECT_EQ(merge(*engine, "macro.vm", context),
+            "<!-- include error : error with arg 0 please see log. see error log -->|A");
+}
+
 TEST(Files, ParsedTemplatesShareTheContextAndMacros) {
   testsupport::TempDir dir;
   dir.write("macros.vm", "#macro(greet $who)Hi $who#end#set($fromInner = 'set')");

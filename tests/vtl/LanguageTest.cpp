@@ -164,8 +164,67 @@ TEST(Directives, IfForeachSetAndMacros) {
       // A null argument shows as the caller wrote it.
       {"#macro(show $v)[$v|$v.length()|${v}|$!v]#end#show($nothing)#show($nothing.x)",
        "[$nothing|$nothing.length()|${nothing}|][$nothing.x|$nothing.x.length()|${nothing.x}|]"},
-      {"#foo(1) #{bar} # #5 #", "#foo(1) #{bar} # #5 #"},
+      {"#foo(1) #{bar} # #5 #.", "#foo(1) #{bar} # #5 #."},
       {"a#stop b #if(", "a"},
+  });
+}
+
+TEST(Directives, LiteralWritesItsBodyAsWritten) {
+  expectAll({
+      {"#foreach($i in [1, 2])#literal()$i#if(true)\nx\n#end#end#end", "$i#if(true)\nx\n#end$i#if(true)\nx\n#end"},
+      {"#macro(m $a)#literal() ## $a\n#end$a#end#m('x')", " ## $a\nx"},
+      {"#set($s = \"<#literal()#* c *#$name#end>\")$s", "<#* c *#$name>"},
+      {"  #literal()\n  $name\n  #end\n|", "    $name\n  |"},
+      // Its body is parsed: a "#end" in a comment closes nothing.
+      {"#literal()#* #end *#a#end", "#* #end *#a"},
+      {"\\#literal()x|\\\\#literal()y#end", "#literal()x|\\y"},
+  });
+  for (const char* text : {"#literal()#if(true)x#end", "#literal()#* x#end", "#literal(1)x#end", "#literal x#end"}) {
+    EXPECT_THROW(vtltest::evaluate(text), vtl::ParseErrorException) << text;
+  }
+}
+
+TEST(Blocks, ACommentIsContent) {
+  expectAll({
+      {"#if(true)#* c *##else\nx#end|#if(false)x#elseif(true)## c\n#end|", "||"},
+      {"#foreach($i in [1, 2])\n  ## $i\n#end|#macro(m)#**##end#m()|", "    ||"},
+      {"#foreach($i in [1, 2])#macro(m)x#end#end#m()", "x"},
+  });
+}
+
+TEST(Comments, ABlockCommentInsideALineComment) {
+  expectAll({
+      {"#foreach($i in [1, 2])$i## a #* b\n c *# d\n#end.", "12."},
+      {"#macro(m)M## #* *#\n#end#m()", "M"},
+      {"  ## #* a\n *##* b *#\nz", "  z"},
+  });
+}
+
+TEST(References, BangBeforeAReferenceAndSlashesBeforeTheBang) {
+  expectAll({
+      {"#set($s = \"$!$name|$\\\\!{name}.x\")$s", "$!Joe|$\\!{name}.x"},
+      {"#foreach($i in [1])$!$!i $!${nope}#end", "$!1 $!${nope}"},
+      {"$\\!name.length() \\$\\!name $\\! $\\!.", "$!name.length() \\$!name $\\! $\\!."},
+  });
+}
+
+TEST(Macros, NamesAndCallsInTexts) {
+  expectAll({
+      {"#macro(_ $a)<$a>#end#macro(_b_1)B#end#_(1)#_b_1()|\\#_b_1()", "<1>B|#_b_1()"},
+      // A text is read when the whole template is: it calls macros defined after it.
+      {"#foreach($i in [1, 2])#set($s = \"#later($i)\")$s#end#macro(later $v)[$v]#end", "[1][2]"},
+      {"#macro(outer)#set($s = \"#later()\")$s#end#macro(later)L#end#outer()", "L"},
+      {"#set($s = \"#never() #later()\")$s#macro(later)L#end", "#never() L"},
+      // A call whose arguments do not parse leaves no text of them to be read.
+      {"#macro(o)#later(\"#if(true)\" ]#end#end#o()", "#later(\"\" ]"},
+  });
+}
+
+TEST(References, MethodArgumentsStayOnTheirLine) {
+  expectAll({
+      // "(" before a line break opens no arguments: the reference ends at the name.
+      {"$name.concat(\n'x')|$!name.trim(\r\n)|$name.length(\n)", "$name.concat(\n'x')|(\r\n)|$name.length(\n)"},
+      {"#set($s = [$name.substring( 1 ), $name.concat(\"x\" )])$s", "[oe, Joex]"},
   });
 }
 

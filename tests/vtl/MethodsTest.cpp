@@ -111,6 +111,15 @@ TEST(OtherMethods, NumbersListsAndObjects) {
       {"$items.iterator().class.name", "java.util.ArrayList$Itr"},
       // A list literal is a new list at every evaluation.
       {"#foreach($i in [1..3])#set($l = [1, 2])$l.add($i)$l #end", "true[1, 2, 1] true[1, 2, 2] true[1, 2, 3] "},
+      // A number removes by position, anything else by value.
+      {"$items.remove(1) $items.remove('c') $items.remove('z') $items", "b true false [a]"},
+      {"$items.set(2, 'x')$items.add(3, 'y')$items.add(0, 'w') $items", "c [w, a, b, x, y]"},
+      {"$items.addAll($items) $items $items.lastIndexOf('a') $items.lastIndexOf('z')",
+       "true [a, b, c, a, b, c] 3 -1"},
+      {"$items.addAll([]) $items.containsAll(['c', 'a']) $items.containsAll(['a', 1]) $items.containsAll([])",
+       "false true false true"},
+      {"$items.clear()$items.size() $items.addAll('ab') $items.containsAll('a')",
+       "0 $items.addAll('ab') $items.containsAll('a')"},
       {"$bean.name $bean.color $bean.other $bean.active $bean.class.name",
        "getName getcolor get:other true test.Bean"},
   };
@@ -124,6 +133,7 @@ TEST(FailingMethods, ThrowMethodInvocationException) {
   for (const char* text : {"$s.substring(9)", "$s.substring(3, 2)", "$s.charAt(-1)", "$items.get(5)",
                            "$s.concat($nope)", "$s.matches('(')", "$bean.fail()", "$items.subList(2, 1)",
                            "$items.subList(0, 4)", "$s.codePointAt(5)", "$n.compareTo($nope)",
+                           "$items.remove(3)", "$items.set(-1, 'x')", "$items.add(4, 'x')",
                            "#set($it = $items.iterator())#foreach($x in $it)-#end$it.next()"}) {
     vtl::Context ctx = context();
     EXPECT_THROW(vtltest::evaluate(text, ctx), vtl::MethodInvocationException) << text;

@@ -34,11 +34,24 @@ TEST(BrokenTemplates, WhatTheLanguageDoesNotHaveIsAParseError) {
            "#if($n le 4)x#end",
            // No commas between directive arguments.
            "#macro(m, $a)$a#end", "#macro(m $a)$a#end#m('1', '2')", "#include('a', 'b')",
-           // No empty loop body.
-           "#foreach($i in [1..3])#end", "#foreach($i in $l)#* nothing *##end",
+           // No empty block; the line end a directive eats leaves nothing.
+           "#foreach($i in [1..3])#end", "#foreach($i in [1..3])\n#end", "#if(true)#end", "#if($a)\n#else x#end",
+           "#if($a)x#elseif($b)#end", "#if($a)x#else\n#end", "#macro(m)#end", "#macro(m)\n#end#m()",
+           "#literal()#end", "#foreach($i in [1])#if(true)\n#end#end", "#set($s = \"#if(true)#end\")",
            // Directive arguments stay on one line.
            "#if($a &&\n $b)x#end", "#set($l = [1,\n 2])", "#foreach($i in\n $l)x#end",
-           "#if(false)#elseif($a\n)x#end"}) {
+           "#if(false)#elseif($a\n)x#end", "#include(\n'a')", "#parse('a'\r\n)", "#literal(\n)x#end",
+           "#macro(m\n)x#end", "#macro(m $a\r$b)x#end", "#macro(m $a)x#end#m(1\n)",
+           "#macro(m $a)x#end#macro(n)#m(\n1)#end",
+           // Method arguments too; blanks alone are no arguments.
+           "$a.b(1,\n2)", "$a.b( 1\n)", "$a.b( )", "$a.b(\t)", "#set($x = $a.b( ))", "#if($a.b(1\r\n))x#end",
+           // The empty list is "[]" only; range bounds are numbers or references.
+           "#set($l = [ ])", "#set($l = [\t])", "#foreach($i in ['1'..3])x#end", "#set($l = [1..\"3\"])",
+           "#set($l = [true..2])", "#set($l = [[1]..2])",
+           // "$" or "#" can end no template, however it is written before.
+           "US$", "a #", "$a$", "\\$", "\\#", "#if(true)x#end#", "$$",
+           // A "#*" in a line comment opens a block comment that must close.
+           "## a #* b\nc", "#foreach($i in [1])## #* x\n#end", "## #* #* *#\n"}) {
     EXPECT_THROW(vtltest::evaluate(text), vtl::ParseErrorException) << text;
   }
 }
