@@ -3,8 +3,6 @@
 // a plain POST route, each against a server process of its own, beside the
 // size of that process when idle. Prints one line per route.
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -23,6 +21,7 @@
 #include "platform/PrintStream.h"
 #include "platform/System.h"
 #include "quorvelauction/offline/Server.h"
+#include "support/LoopbackSockets.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -35,31 +34,6 @@ class Discard : public platform::OutputStream {
   using platform::OutputStream::write;
   void write(const char*, int, int) override {}
 };
-
-int connectTo(int port) {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-    ::close(fd);
-    return -1;
-  }
-  return fd;
-}
-
-int freePort() {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  socklen_t length = sizeof address;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  ::close(fd);
-  return ntohs(address.sin_port);
-}
 
 // The peak resident size of a process, in KiB.
 long peakKiB(pid_t pid) {
@@ -86,7 +60,7 @@ pid_t startServer(const testsupport::TempDir& installation, int port) {
 
 // Sends one request; true when it is answered 200.
 bool served(int port, const std::string& request) {
-  int fd = connectTo(port);
+  int fd = testsupport::connectLoopback(port);
   if (fd < 0) return false;
   size_t done = 0;
   while (done < request.size()) {
@@ -138,13 +112,13 @@ void measure(const Route& route) {
   installation.write("htdocs/app/WEB-INF/global.properties", "");
   installation.write("htdocs/app/WEB-INF/user/.keep", "");
   installation.write("htdocs/index.html", "");
-  const int port = freePort();
+  const int port = testsupport::freeLoopbackPort();
   const pid_t pid = startServer(installation, port);
   // Made once the server runs, so that its process does not hold them too.
   std::vector<std::string> requests;
   for (int i = 0; i < kConnections; ++i) requests.push_back(route.request(i));
   for (int attempt = 0; attempt < 1000; ++attempt) {
-    int fd = connectTo(port);
+    int fd = testsupport::connectLoopback(port);
     if (fd >= 0) {
       ::close(fd);
       break;

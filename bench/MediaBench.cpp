@@ -3,8 +3,6 @@
 // pictures (conversion and three variants each, the type being "Standard")
 // against a server running in this process.
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -23,6 +21,7 @@
 #include "platform/System.h"
 #include "quorvelauction/offline/CryptedFileOutputStream.h"
 #include "quorvelauction/offline/Server.h"
+#include "support/LoopbackSockets.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -78,34 +77,9 @@ void BM_ThreeVariants12MP(benchmark::State& state) {
 }
 BENCHMARK(BM_ThreeVariants12MP)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-int connectTo(int port) {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-    ::close(fd);
-    return -1;
-  }
-  return fd;
-}
-
-int freePort() {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  socklen_t length = sizeof address;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  ::close(fd);
-  return ntohs(address.sin_port);
-}
-
 // The body of one command's reply.
 std::string call(int port, const std::string& body) {
-  int fd = connectTo(port);
+  int fd = testsupport::connectLoopback(port);
   if (fd < 0) throw std::runtime_error("no server");
   const std::string request =
       "POST /app/call HTTP/1.1\r\nConnection: close\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
@@ -151,11 +125,11 @@ int serverPort(const Installation& inst) {
     fs::create_directories(inst.user() + "images");
     if (::chdir(inst.dir.path().c_str()) != 0) std::abort();
     platform::System::setOut(std::make_shared<platform::PrintStream>(std::make_unique<Discard>(), false));
-    const int p = freePort();
+    const int p = testsupport::freeLoopbackPort();
     const std::string user = inst.user();
     std::thread([p, user] { quorvelauction::offline::Server server(p, user); }).detach();
     for (int attempt = 0; attempt < 1000; ++attempt) {
-      int fd = connectTo(p);
+      int fd = testsupport::connectLoopback(p);
       if (fd >= 0) {
         ::close(fd);
         break;

@@ -24,6 +24,7 @@
 #include "platform/System.h"
 #include "quorvelauction/offline/CryptedFileOutputStream.h"
 #include "quorvelauction/offline/Server.h"
+#include "support/LoopbackSockets.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -37,30 +38,11 @@ class Discard : public platform::OutputStream {
 constexpr size_t kFileSize = 10 << 20;
 
 int connectTo(int port) {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-    ::close(fd);
-    return -1;
-  }
+  int fd = testsupport::connectLoopback(port);
+  if (fd < 0) return -1;
   int on = 1;
   ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
   return fd;
-}
-
-int freePort() {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  socklen_t length = sizeof address;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  ::close(fd);
-  return ntohs(address.sin_port);
 }
 
 testsupport::TempDir* installation = nullptr;
@@ -95,7 +77,7 @@ int serverPort() {
     // The server's diagnostics would drown the figures.
     platform::System::setOut(std::make_shared<platform::PrintStream>(
         std::make_unique<Discard>(), false));
-    const int p = freePort();
+    const int p = testsupport::freeLoopbackPort();
     std::thread([p] { quorvelauction::offline::Server server(p, std::nullopt); }).detach();
     for (int attempt = 0; attempt < 1000; ++attempt) {
       int fd = connectTo(p);

@@ -57,9 +57,9 @@ std::vector<std::string> tokens(const std::string& line) {
 }
 
 // The property table of a query or form body: pieces at "&", each split at
-// its first "="; keys as sent, values decoded.
-// Each value is decoded straight from the text and taken over by the table:
-// a large body is held twice at most while it is read.
+// its first "="; keys as sent, values decoded. Each value is decoded straight
+// from the text and taken over by the table, so that a large body is held
+// twice at most while it is parsed.
 platform::Properties parameters(std::string_view text) {
   platform::Properties props;
   // Empty pieces at the end are no pieces, as a split drops them.

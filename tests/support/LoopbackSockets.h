@@ -1,0 +1,10 @@
+#pragma once
+
+namespace testsupport {
+
+// A connected TCP socket to 127.0.0.1:port, or -1 when nothing listens.
+int connectLoopback(int port);
+// A port of 127.0.0.1 that was free a moment ago, for a server to listen on.
+int freeLoopbackPort();
+
+}  // namespace testsupport
