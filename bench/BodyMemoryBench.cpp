@@ -117,14 +117,7 @@ void measure(const Route& route) {
   // Made once the server runs, so that its process does not hold them too.
   std::vector<std::string> requests;
   for (int i = 0; i < kConnections; ++i) requests.push_back(route.request(i));
-  for (int attempt = 0; attempt < 1000; ++attempt) {
-    int fd = testsupport::connectLoopback(port);
-    if (fd >= 0) {
-      ::close(fd);
-      break;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  testsupport::waitForLoopback(port);
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   const long idle = peakKiB(pid);
   std::atomic<int> answered{0};

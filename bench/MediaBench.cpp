@@ -128,14 +128,7 @@ int serverPort(const Installation& inst) {
     const int p = testsupport::freeLoopbackPort();
     const std::string user = inst.user();
     std::thread([p, user] { quorvelauction::offline::Server server(p, user); }).detach();
-    for (int attempt = 0; attempt < 1000; ++attempt) {
-      int fd = testsupport::connectLoopback(p);
-      if (fd >= 0) {
-        ::close(fd);
-        break;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    testsupport::waitForLoopback(p);
     return p;
   }();
   return port;

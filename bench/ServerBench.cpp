@@ -79,14 +79,7 @@ int serverPort() {
         std::make_unique<Discard>(), false));
     const int p = testsupport::freeLoopbackPort();
     std::thread([p] { quorvelauction::offline::Server server(p, std::nullopt); }).detach();
-    for (int attempt = 0; attempt < 1000; ++attempt) {
-      int fd = connectTo(p);
-      if (fd >= 0) {
-        ::close(fd);
-        break;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    testsupport::waitForLoopback(p);
     return p;
   }();
   return port;

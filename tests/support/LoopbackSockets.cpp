@@ -5,7 +5,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdint>
+#include <thread>
 
 namespace testsupport {
 
@@ -32,6 +34,17 @@ int freeLoopbackPort() {
   ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
   ::close(fd);
   return ntohs(address.sin_port);
+}
+
+void waitForLoopback(int port) {
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    int fd = connectLoopback(port);
+    if (fd >= 0) {
+      ::close(fd);
+      return;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
 }
 
 }  // namespace testsupport
